@@ -46,6 +46,31 @@ T Clamp01(T x) {
   return AtMostOne(AtLeastZero(x));
 }
 
+// e^x from +, -, * and exact scaling only. The C runtimes of the targets round
+// std::exp differently in the last bit (mingw-w64's and glibc's disagree for
+// about one argument in 7000), which would make the follower's coefficients,
+// and so the output, differ between the Windows and Linux builds. Accurate to
+// about 1 ulp; arguments below -700 give 0 (no denormal coefficients).
+inline double Exp(double x) {
+  if (x != x) return x;
+  if (x < -700.0) return 0.0;
+  if (x > 709.0) return HUGE_VAL;
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;  // few bits: k * kLn2Hi is exact
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const double k = std::floor(x * kLog2e + 0.5);
+  const double r = (x - k * kLn2Hi) - k * kLn2Lo;  // |r| <= 0.35
+  // Taylor series of e^r - 1 to r^15 / 15!, far below an ulp for |r| <= 0.35.
+  constexpr double kInverseFactorials[] = {
+      1.0 / 2,           1.0 / 6,            1.0 / 24,            1.0 / 120,           1.0 / 720,
+      1.0 / 5040,        1.0 / 40320,        1.0 / 362880,        1.0 / 3628800,       1.0 / 39916800,
+      1.0 / 479001600,   1.0 / 6227020800.0, 1.0 / 87178291200.0, 1.0 / 1307674368000.0};
+  double p = kInverseFactorials[13];
+  for (int i = 12; i >= 0; --i) p = p * r + kInverseFactorials[i];
+  const double expm1 = r + r * (r * p);
+  return std::ldexp(1.0 + expm1, static_cast<int>(k));
+}
+
 }  // namespace shapemath
 
 // A segment's curve, prepared once per run: position(t) = n is solved in

@@ -103,8 +103,8 @@ void ShapeStore::ShapeRun(double* left, double* right, int64_t from, int64_t to,
   const double q = Setting(segment.clip, 1.0);
   const double w = Setting(segment.blend, 0.5);
   const double sr = sampleRate;
-  attackCoef = std::exp(-1.0 / (((1.0 - f) * 18.0 + 2.0) * sr * 0.001));
-  releaseCoef = std::exp(-1.0 / (sr * ((1.0 - f) * 180.0 + 20.0) * 0.001));
+  attackCoef = shapemath::Exp(-1.0 / (((1.0 - f) * 18.0 + 2.0) * sr * 0.001));
+  releaseCoef = shapemath::Exp(-1.0 / (sr * ((1.0 - f) * 180.0 + 20.0) * 0.001));
   const double attack = attackCoef;
   const double release = releaseCoef;
   const double kneeFactor = 1.0 - 0.75 * q;

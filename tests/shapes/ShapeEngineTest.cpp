@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ShapeTestUtil.h"
+#include "shapes/ShapeCurve.h"
 
 using shapetest::Append;
 using shapetest::MakeFlat;
@@ -427,4 +428,19 @@ TEST(ShapeEngineBlocks, RandomListsGiveTheSameOutputInAnyBlockSize) {
       ExpectSameBits(audio, reference);
     }
   }
+}
+
+TEST(ShapeEngine, PortableExpStaysWithinAnUlpOfTheRuntimes) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> small(-0.02, 0.0);
+  std::uniform_real_distribution<double> wide(-700.0, 709.0);
+  for (int i = 0; i < 200000; ++i) {
+    const double x = i % 2 ? small(random) : wide(random);
+    const double expected = std::exp(x);
+    const double got = shapemath::Exp(x);
+    ASSERT_LE(std::fabs(got - expected), std::fabs(std::nextafter(expected, 0.0) - expected)) << x;
+  }
+  EXPECT_EQ(shapemath::Exp(0.0), 1.0);
+  EXPECT_EQ(shapemath::Exp(-1000.0), 0.0);
+  EXPECT_TRUE(std::isnan(shapemath::Exp(std::numeric_limits<double>::quiet_NaN())));
 }
