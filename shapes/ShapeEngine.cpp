@@ -16,10 +16,11 @@
 
 namespace {
 
-// A segment setting in 0..1; a value outside (only possible when a list was
-// built by hand) falls back to the default.
+// A segment setting limited to 0..1, NaN taking the default, as a restore
+// would leave it; only a list built by hand can hold anything else.
 double Setting(double value, double fallback) {
-  return value >= 0.0 && value <= 1.0 ? value : fallback;
+  if (value >= 0.0) return value <= 1.0 ? value : 1.0;
+  return value < 0.0 ? 0.0 : fallback;
 }
 
 // Weighs the knee's output y for the magnitude of v against v itself; inside
