@@ -66,6 +66,14 @@ class GuardedBitmap : public Bitmap {
   bool IsBottomUp() const override { return bottomUp_; }
   bool SetSize(int, int) override { return false; }
 
+  // A hash of the pixels inside the guard, to see that drawing happened at all.
+  uint64_t InteriorHash() {
+    uint64_t hash = 1469598103934665603ull;
+    for (int y = 0; y < height_; ++y) {
+      for (int x = 0; x < width_; ++x) hash = (hash ^ PixelData()[y * Stride() + x]) * 1099511628211ull;
+    }
+    return hash;
+  }
   // Index of the first guard word that changed, or -1.
   long FirstDamagedGuard() const {
     for (size_t i = 0; i < block_.size(); ++i) {
