@@ -1,6 +1,6 @@
 // Seeded random compositing with a checksum of the results: any change in what
 // the library draws changes the checksum. Sources are biased toward 0 and 255,
-// where the kernels' special cases lie.
+// where the kernels' edge cases lie.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
