@@ -188,12 +188,11 @@ TEST_F(TextRendererTest, WritesNothingOutsideTheSurface) {
   EXPECT_GT(InkOf().count, 0);  // the last two reach the surface's bottom and top rows
 }
 
-TEST_F(TextRendererTest, EmptyTextLaysOutNothing) {
-  EXPECT_FALSE(renderer->DrawText(Arial(), "", {0, 0, 100, 20}));
-  EXPECT_FALSE(renderer->DrawText(Arial(), nullptr, {0, 0, 100, 20}));
-  EXPECT_EQ(InkOf().count, 0);
+TEST_F(TextRendererTest, EmptyTextCountsAsOneEmptyLineAsInGdi) {
+  EXPECT_TRUE(renderer->DrawText(Arial(), "", {0, 0, 100, 20}));
   EXPECT_TRUE(renderer->DrawText(Arial(), "\n", {0, 0, 100, 20}));
   EXPECT_TRUE(renderer->DrawText(Arial(), " ", {0, 0, 100, 20}));
+  EXPECT_FALSE(renderer->DrawText(Arial(), nullptr, {0, 0, 100, 20}));
   EXPECT_EQ(InkOf().count, 0);
 }
 

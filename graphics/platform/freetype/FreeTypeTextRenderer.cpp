@@ -2,12 +2,15 @@
 // their coverage is blended straight into the surface's pixels.
 //
 // The layout follows what GDI's DrawText does with a positive font height, so
-// that the editor looks the same on every platform: the character cell
-// (ascent + descent of the face's Windows metrics) is font.size pixels, lines
-// are one cell apart from the rectangle's top, advances are whole pixels and
-// no kerning is applied. Text keeps the destination's alpha byte: only red,
-// green and blue take the text colour, in proportion to the glyph's coverage.
-// The font, once made, is fixed, so every glyph is rendered once and kept.
+// that the editor's layout holds on every platform: the character cell (ascent
+// + descent of the face's Windows metrics) is font.size pixels, lines are one
+// cell apart from the rectangle's top, advances are whole pixels and no kerning
+// is applied. The em is the exact fraction that makes that cell (about 11.6
+// pixels for Arial at 13), hinted lightly: the editor's texts were laid out for
+// widths of that size. An empty text counts as one empty line, as in GDI.
+// Text keeps the destination's alpha byte: only red, green and blue take the
+// text colour, in proportion to the glyph's coverage. The font, once made, is
+// fixed, so every glyph is rendered once and kept.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -279,8 +282,8 @@ bool FreeTypeTextRenderer::DrawText(const FontSpec& font, const char* text, cons
 
 bool FreeTypeTextRenderer::DrawLines(const FontSpec& font, const std::vector<std::vector<uint32_t>>& lines,
                                      const PixelRect& rect) {
-  if (lines.empty()) return false;
-  if (!surface_.PixelData()) return true;
+  // GDI's DrawText answers an empty text with the height of one line, so it reports success too.
+  if (lines.empty() || !surface_.PixelData()) return true;
 
   const uint32_t colour = font.color.Word();
   const int64_t height = surface_.Height();
