@@ -7,6 +7,7 @@
 #include "graphics/PngImages.h"
 
 #define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC  // private to this file: the host program may carry its own copy
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
