@@ -188,6 +188,18 @@ TEST_F(TextRendererTest, WritesNothingOutsideTheSurface) {
   EXPECT_GT(InkOf().count, 0);  // the last two reach the surface's bottom and top rows
 }
 
+TEST_F(TextRendererTest, ATurnedFirstFontRunsItsLinesAlongTheTurnedBaseline) {
+  FontSpec turned = Arial();
+  turned.orientation = 90;  // counter-clockwise, as GDI's escapement: the text reads upwards
+  ASSERT_TRUE(renderer->DrawText(turned, "Kelvane", {60, 80, 160, 95}));
+  const Ink ink = InkOf();
+  ASSERT_GT(ink.count, 0);
+  EXPECT_GT(ink.bottom - ink.top, 30);  // about as long as the upright word is wide
+  EXPECT_LT(ink.right - ink.left, 13);
+  EXPECT_LE(ink.bottom, 80);            // it starts at the cell's corner and climbs
+  EXPECT_GE(ink.left, 60);
+}
+
 TEST_F(TextRendererTest, EmptyTextCountsAsOneEmptyLineAsInGdi) {
   EXPECT_TRUE(renderer->DrawText(Arial(), "", {0, 0, 100, 20}));
   EXPECT_TRUE(renderer->DrawText(Arial(), "\n", {0, 0, 100, 20}));
