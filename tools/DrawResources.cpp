@@ -5,7 +5,6 @@
 // Usage: draw-resources <folder> [<preview.png>]; the preview shows the images
 // with the controls' own drawing laid over them, for checking the layout. The results are committed in resources/;
 // the build embeds those files and never runs this program.
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "tools/PngFile.h"
 #include "graphics/BlendKernels.h"
 #include "graphics/Blit.h"
 #include "graphics/HeapBitmap.h"
@@ -286,15 +286,8 @@ void DrawPreview(SectionBitmap& preview, HeapBitmap& strip) {
 // ---- output -------------------------------------------------------------------
 
 bool WritePng(Bitmap& bitmap, const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(bitmap.Width());
-  image.height = static_cast<png_uint_32>(bitmap.Height());
-  image.format = PNG_FORMAT_BGRA;  // the bytes of 0xAARRGGBB words in memory
-  const bool written =
-      png_image_write_to_file(&image, path.c_str(), 0, bitmap.PixelData(), bitmap.RowStride() * 4, nullptr) != 0;
-  if (!written) std::fprintf(stderr, "draw-resources: cannot write %s: %s\n", path.c_str(), image.message);
-  png_image_free(&image);
+  const bool written = WritePng(path, bitmap);
+  if (!written) std::fprintf(stderr, "draw-resources: cannot write %s\n", path.c_str());
   return written;
 }
 

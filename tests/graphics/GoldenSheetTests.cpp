@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "PngFile.h"
+#include "tools/PngFile.h"
 #include "TestBitmaps.h"
 #include "TestScenes.h"
 

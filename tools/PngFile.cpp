@@ -1,8 +1,10 @@
-#include "PngFile.h"
+#include "tools/PngFile.h"
 
 #include <png.h>
 
 #include <cstring>
+
+#include "graphics/Bitmap.h"
 
 // PNG_FORMAT_BGRA is the byte order of a little-endian 0xAARRGGBB word.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
@@ -28,4 +30,17 @@ bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint3
   const bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
   png_image_free(&image);
   return ok;
+}
+
+bool WritePng(const std::string& path, Bitmap& bitmap) {
+  int width = bitmap.Width(), height = bitmap.Height();
+  const uint32_t* data = bitmap.PixelData();
+  if (!data || width <= 0 || height <= 0) return false;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    int stored = bitmap.IsBottomUp() ? height - 1 - y : y;
+    std::memcpy(&pixels[static_cast<size_t>(y) * width], data + static_cast<size_t>(stored) * bitmap.RowStride(),
+                static_cast<size_t>(width) * sizeof(uint32_t));
+  }
+  return WritePng(path, width, height, pixels);
 }

@@ -1,4 +1,4 @@
-// PNG files of 0xAARRGGBB images for the golden-image tests.
+// PNG files of 0xAARRGGBB images, for tests and tools (never part of the plug-in).
 #pragma once
 
 #include <cstdint>
@@ -6,4 +6,7 @@
 #include <vector>
 
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels);
+class Bitmap;
+// Writes a bitmap's pixels, row by row through its stride and flip.
+bool WritePng(const std::string& path, Bitmap& bitmap);
 bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels);
