@@ -1,0 +1,111 @@
+// A headless editor made of the background, the "bright" knob and the "reset"
+// button, bound to a real Kelvane instance and driven through the mouse entry
+// points like a user would.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "controls/ImageControl.h"
+#include "controls/LineKnob.h"
+#include "effect/EffectPlugin.h"
+#include "graphics/BitmapGraphics.h"
+#include "graphics/PngImages.h"
+#include "graphics/SectionBitmap.h"
+#include "tests/core/FakeHost.h"
+#include "tools/PngFile.h"
+
+namespace {
+
+BitmapGraphics* BuildTestEditor(EffectPlugin* plug) {
+  auto* g = new BitmapGraphics(plug, 640, 540, 18);
+  g->SetMouseOverWanted(true);
+  g->SetBackdrop(kBackgroundImageId);
+  ImageRef button = g->FetchImage(kButtonImageId, 2);
+  g->AddControl(new LineKnob(plug, {185, 480, 212, 507}, EffectPlugin::kBright, ArgbColor{63, 63, 63, 63}, 2.0, 8.0,
+                             -2.356194490192345, 2.356194490192345, 0, 4.0));
+  g->AddControl(new HoldButton(plug, 227, 481, EffectPlugin::kReset, button, 0));
+  plug->BindEditor(g);
+  return g;
+}
+
+std::vector<uint32_t> SurfaceCopy(BitmapGraphics& g) {
+  const uint32_t* pixels = g.SurfacePixels();
+  return std::vector<uint32_t>(pixels, pixels + 640 * 540);
+}
+
+TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
+  FakeHost host;
+  ScopedHost scope(host);
+  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  ASSERT_NE(plug, nullptr);
+  AEffect* effect = plug->Effect();
+  BitmapGraphics* g = BuildTestEditor(plug);
+  EXPECT_EQ(effect->flags, 4153);
+  ERect* rect = nullptr;
+  ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+  EXPECT_EQ(rect->right, 640);
+  EXPECT_EQ(rect->bottom, 540);
+
+  auto* headless = static_cast<HeadlessGraphics*>(g);
+  EXPECT_TRUE(headless->TimerTick());  // the first tick paints everything
+  // The first values pushed by the plug-in ask for one more redraw.
+  EXPECT_TRUE(headless->TimerTick());
+  EXPECT_FALSE(headless->TimerTick());  // nothing dirty: no paint
+  // The background shows where no control draws.
+  Bitmap* background = g->FindBitmap(kBackgroundImageId);
+  ASSERT_NE(background, nullptr);
+  EXPECT_EQ(g->SurfacePixels()[300 * 640 + 300], background->PixelData()[300 * 640 + 300]);
+
+  // Drag the knob up by 54 pixels, half its travel, in small steps.
+  PointerState left;
+  left.left = true;
+  g->MousePress(198, 494, left);
+  for (int y = 493; y >= 440; --y) g->MouseDrag(198, y, left);
+  g->MouseRelease(198, 440);
+  float bright = effect->getParameter(effect, EffectPlugin::kBright);
+  EXPECT_NEAR(bright, 0.30151135f + 0.5f, 1e-6);
+  char text[64] = {};
+  effect->dispatcher(effect, effGetParamDisplay, EffectPlugin::kBright, 0, text, 0.0f);
+  EXPECT_STREQ(text, "6.5");
+  EXPECT_TRUE(headless->TimerTick());
+
+  // Press the reset button and hold it: the parameter is on and the pressed frame shows.
+  g->MousePress(240, 494, left);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 1.0f);
+  EXPECT_TRUE(headless->TimerTick());
+  std::vector<uint32_t> pressed = SurfaceCopy(*g);
+
+  const std::string golden = std::string(KELVANE_SOURCE_DIR) + "/tests/controls/golden/editor.png";
+  const std::string actual = std::string(KELVANE_BINARY_DIR) + "/editor-actual.png";
+  ASSERT_TRUE(WritePng(actual, *g->Surface()));
+  if (std::getenv("KELVANE_UPDATE_GOLDEN")) {
+    ASSERT_TRUE(WritePng(golden, *g->Surface()));
+  }
+  int w = 0, h = 0;
+  std::vector<uint32_t> expected;
+  ASSERT_TRUE(ReadPng(golden, w, h, expected)) << golden;
+  ASSERT_EQ(w, 640);
+  ASSERT_EQ(h, 540);
+  EXPECT_TRUE(expected == pressed) << "surface differs from " << golden << "; see " << actual;
+
+  g->MouseRelease(240, 494);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 0.0f);
+  EXPECT_TRUE(headless->TimerTick());
+  EXPECT_NE(SurfaceCopy(*g), pressed);  // the button is drawn up again
+
+  // A double-click on the knob restores the value the plug-in was built with.
+  g->MouseDoubleClick(198, 494, left);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kBright), 0.30151135f);
+  // The host moves a parameter: the knob follows at the next tick.
+  effect->setParameter(effect, EffectPlugin::kBright, 1.0f);
+  EXPECT_TRUE(g->ControlAt(1)->NeedsRedraw());
+  EXPECT_EQ(g->ControlAt(1)->Value(), 1.0);
+
+  // Every automation went to the host first.
+  EXPECT_GE(host.CountCalls(audioMasterAutomate), 50);
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
+
+}  // namespace
