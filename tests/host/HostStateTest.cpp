@@ -144,8 +144,9 @@ TEST(HostState, DumpThenMakeGivesBackEveryByte) {
   std::vector<uint8_t> negative = Header(-4);
   negative.push_back(0xab);
   cases.push_back(negative);
-  cases.push_back(std::vector<uint8_t>(Header(0).begin(), Header(0).begin() + 20));
-  cases.push_back(std::vector<uint8_t>(Header(0).begin(), Header(0).begin() + 15));
+  const std::vector<uint8_t> empty = Header(0);
+  cases.push_back(std::vector<uint8_t>(empty.begin(), empty.begin() + 20));
+  cases.push_back(std::vector<uint8_t>(empty.begin(), empty.begin() + 15));
   cases.push_back({0xe9, 0x03});
   cases.push_back({});
 
