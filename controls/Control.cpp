@@ -1,0 +1,83 @@
+#include "controls/Control.h"
+
+#include <algorithm>
+
+#include "controls/Graphics.h"
+#include "core/PlugBase.h"
+
+Control::Control(PlugBase* plug, const PixelRect& rect, int paramIndex, int blendKind, float blendWeight)
+    : rect_(rect), plug_(plug), targetRect_(rect), paramIndex_(paramIndex) {
+  blend_.kind = blendKind;
+  blend_.weight = blendWeight;
+}
+
+void Control::MousePress(int, int, const PointerState& mods) {
+  if (!mods.right || paramIndex_ < 0 || promptDisabled_) return;
+  Graphics* graphics = plug_ ? plug_->Editor() : nullptr;
+  if (graphics) graphics->AskValueText(this, plug_->ParamAt(paramIndex_));
+  SetRedrawAgain();
+}
+
+void Control::MouseRelease(int, int) {}
+void Control::MouseDrag(int, int, int, int, const PointerState&) {}
+
+void Control::MouseDoubleClick(int, int, const PointerState&) {
+  double fallback = DefaultValue();
+  if (fallback < 0.0) return;
+  SetValue(fallback);
+  MarkDirty(true);
+}
+
+void Control::MouseWheel(int, int, const PointerState& mods, int notches) {
+  SetValue(Value() + notches * (mods.control ? 0.001 : 0.01));
+  MarkDirty(true);
+}
+
+void Control::MouseHover(int, int, const PointerState&) {}
+void Control::MouseLeave() {}
+
+void Control::SetHidden(bool hidden) {
+  hidden_ = hidden;
+  MarkDirty(false);
+}
+
+void Control::SetDimmed(bool grayed) {
+  grayed_ = grayed;
+  blend_.weight = grayed ? 0.25f : 1.0f;
+  MarkDirty(false);
+}
+
+void Control::MarkDirty(bool push) {
+  double v = Value();
+  // NaN compares false both ways: it ends up at the lower bound.
+  v = std::min(clampHigh_, std::max(clampLow_, v));
+  if (!(v >= clampLow_)) v = clampLow_;
+  SetValue(v);
+  dirty_.store(true, std::memory_order_relaxed);
+  if (push && plug_ && paramIndex_ >= 0) plug_->ParamChangedByEditor(paramIndex_, v);
+}
+
+void Control::MarkClean() { dirty_.store(redrawAgain_.exchange(false, std::memory_order_relaxed)); }
+
+bool Control::NeedsRedraw() const { return dirty_.load(std::memory_order_relaxed); }
+
+void Control::TakePlugValue(double value) {
+  if (DefaultValue() < 0.0) {
+    defaultValue_.store(value, std::memory_order_relaxed);
+    SetValue(value);
+    MarkDirty(false);
+    SetRedrawAgain();
+    return;
+  }
+  if (value == Value()) return;
+  SetValue(value);
+  MarkDirty(false);
+  SetRedrawAgain();
+}
+
+void Control::TakeTypedValue(double value) {
+  if (value == Value()) return;
+  SetValue(value);
+  MarkDirty(true);
+  SetRedrawAgain();
+}

@@ -1,0 +1,197 @@
+#include "effect/EffectPlugin.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/ByteOrder.h"
+#include "core/Module.h"
+
+namespace {
+
+constexpr double kDefaultBright = 1.0;
+constexpr double kDefaultColormap = 3.0;
+
+// One capture entry: the sum of both channels in units of 1/512 of full scale,
+// truncated, saturated to 16 bits; NaN counts as silence.
+int16_t CaptureEntry(double left, double right) {
+  double v = (right + left) * 256.0;
+  if (!(v == v)) return 0;
+  if (v >= 32767.0) return 32767;
+  if (v <= -32768.0) return -32768;
+  return static_cast<int16_t>(v);
+}
+
+}  // namespace
+
+EffectPlugin::EffectPlugin()
+    : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), 1024,
+               /*usesMidi=*/false, /*canMono=*/true, /*usesChunks=*/true) {
+  if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
+  std::memset(captureRing_.Data(), 0, captureRing_.Size());
+
+  ParamAt(kReset)->DeclareSwitch("reset", false);
+
+  Param* bright = ParamAt(kBright);
+  bright->DeclareNumber("bright", kDefaultBright, 0.1, 10.0, 0.1, "x");
+  bright->SetCurveExponent(2.0);
+
+  Param* colormap = ParamAt(kColormap);
+  colormap->DeclareChoice("colormap", static_cast<int>(kDefaultColormap), 4);
+  colormap->SetValueText(0, "pompeii");
+  colormap->SetValueText(1, "thermal");
+  colormap->SetValueText(2, "chlorine");
+  colormap->SetValueText(3, "brrr");
+  if (ParamCount() != kParamCount) throw std::bad_alloc();
+}
+
+EffectPlugin::~EffectPlugin() = default;
+
+bool EffectPlugin::ReserveSpareBuffers(int frames) {
+  // One silent input channel and two output channels stand in for missing ones.
+  size_t inBytes = static_cast<size_t>(frames) * sizeof(double);
+  if (spareInput_.Size() < inBytes) {
+    size_t old = spareInput_.Size();
+    if (!spareInput_.Resize(inBytes)) return false;
+    std::memset(spareInput_.Data() + old, 0, inBytes - old);
+  }
+  if (spareOutput_.Size() < 2 * inBytes && !spareOutput_.Resize(2 * inBytes)) return false;
+  return true;
+}
+
+void EffectPlugin::ReserveBlock(int frames) {
+  PlugBase::ReserveBlock(frames);
+  ReserveSpareBuffers(frames);
+}
+
+void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
+  if (frames <= 0 || !inputs || !outputs) return;
+  int64_t position = PlayPosition();
+
+  {
+    LockGuard hold(captureLock_);
+    int64_t drift = position - expectedPosition_;
+    if (drift > kJumpTolerance || drift < -kJumpTolerance) {
+      readStart_ = available_ = pending_ = 0;
+      publishedEndPosition_ = pendingEndPosition_ = 0;
+    } else if (pending_ >= 1) {
+      available_ += pending_;
+      publishedEndPosition_ = pendingEndPosition_;
+      pending_ = 0;
+      pendingEndPosition_ = 0;
+    }
+  }
+  expectedPosition_ = position + frames;
+
+  // Missing channels (mono or none) are replaced by spare buffers: a silent
+  // input and outputs that nothing returns to the host.
+  if (!ReserveSpareBuffers(frames)) return;
+  auto* silence = reinterpret_cast<double*>(spareInput_.Data());
+  auto* spareOut = reinterpret_cast<double*>(spareOutput_.Data());
+  int inputs_ = InputChannels();
+  int outputs_ = OutputChannels();
+  const double* in0 = inputs_ >= 1 && inputs[0] ? inputs[0] : silence;
+  const double* in1 = inputs_ >= 2 && inputs[1] ? inputs[1] : silence;
+  double* out0 = outputs_ >= 1 && outputs[0] ? outputs[0] : spareOut;
+  double* out1 = outputs_ >= 2 && outputs[1] ? outputs[1] : spareOut + frames;
+  size_t bytes = static_cast<size_t>(frames) * sizeof(double);
+  // Hosts may process in place: the buffers can be the same.
+  std::memmove(out0, in0, bytes);
+  std::memmove(out1, in1, bytes);
+
+  // The engine counts positions in 32 bits; a block beyond that range lies
+  // outside every segment and is not captured.
+  if (position + frames > INT32_MAX) {
+    engineStore_.SmoothToUnity(out0, out1, frames);
+    return;
+  }
+  engineStore_.ApplyShapes(out0, out1, static_cast<int32_t>(position), frames);
+  Capture(out0, out1, frames, position);
+}
+
+void EffectPlugin::Capture(const double* left, const double* right, int frames, int64_t position) {
+  LockGuard hold(captureLock_);
+  auto* ring = reinterpret_cast<int16_t*>(captureRing_.Data());
+  // Only the newest kRingEntries samples of a long block can survive in the ring.
+  int skip = frames > kRingEntries ? frames - kRingEntries : 0;
+  int write = (readStart_ + available_ + pending_ + skip) % kRingEntries;
+  for (int i = skip; i < frames; ++i) {
+    ring[write] = CaptureEntry(left[i], right[i]);
+    if (++write == kRingEntries) write = 0;
+  }
+  // When the display has not kept up, the oldest unread samples make room.
+  int64_t total = static_cast<int64_t>(available_) + pending_ + frames;
+  int64_t drop = total > kRingEntries ? total - kRingEntries : 0;
+  int32_t fromAvailable = drop < available_ ? static_cast<int32_t>(drop) : available_;
+  readStart_ = static_cast<int32_t>((readStart_ + drop) % kRingEntries);
+  available_ -= fromAvailable;
+  pending_ = static_cast<int32_t>(pending_ + frames - (drop - fromAvailable));
+  pendingEndPosition_ = position + frames;
+}
+
+int EffectPlugin::ReadCapture(int16_t* destination, int64_t* endPosition) {
+  LockGuard hold(captureLock_);
+  int n = available_;
+  if (n == 0) {
+    if (endPosition) *endPosition = 0;
+    return 0;
+  }
+  const auto* ring = reinterpret_cast<const int16_t*>(captureRing_.Data());
+  int first = kRingEntries - readStart_ < n ? kRingEntries - readStart_ : n;
+  std::memcpy(destination, ring + readStart_, static_cast<size_t>(first) * sizeof(int16_t));
+  std::memcpy(destination + first, ring, static_cast<size_t>(n - first) * sizeof(int16_t));
+  if (endPosition) *endPosition = publishedEndPosition_;
+  available_ = 0;
+  readStart_ = (readStart_ + n) % kRingEntries;
+  return n;
+}
+
+void EffectPlugin::ParamChanged(int /*index*/) {
+  // The display's look and the panel's reset countdown follow the parameters
+  // once the editor's display and panel exist.
+}
+
+bool EffectPlugin::WriteState(HeapBuffer& out) {
+  uint8_t header[kHeaderBytes];
+  StoreLE32(header, kStateTag);
+  StoreLEDouble(header + 4, ParamAt(kBright)->Plain());
+  StoreLEDouble(header + 12, ParamAt(kColormap)->Plain());
+  size_t start = out.Size();
+  // WriteShapes appends the segment count and the records after the header.
+  if (out.Append(header, sizeof header) && engineStore_.WriteShapes(out)) return true;
+  out.Resize(start);
+  return false;
+}
+
+bool EffectPlugin::ReadState(const HeapBuffer& in) {
+  const uint8_t* data = in.Data();
+  size_t size = in.Size();
+  if (size < 4 || LoadLE32(data) != kStateTag) return false;
+  if (size < static_cast<size_t>(kHeaderBytes)) return false;
+  double bright = LoadLEDouble(data + 4);
+  double colormap = LoadLEDouble(data + 12);
+  // A value that is not a number restores the default; anything else is clamped.
+  ParamAt(kBright)->SetPlain(std::isnan(bright) ? kDefaultBright : bright);
+  ParamAt(kColormap)->SetPlain(std::isnan(colormap) ? kDefaultColormap : colormap);
+  // All or nothing: on failure the engine keeps its shapes.
+  return engineStore_.ReadShapes(in, kHeaderBytes);
+}
+
+bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
+  LockGuard hold(PlugLock());
+  return ShapeStore::CopyShapes(editStore, engineStore_);
+}
+
+void EffectPlugin::ClearEngineShapes() {
+  LockGuard hold(PlugLock());
+  engineStore_.ClearShapes();
+}
+
+PlugBase* CreateEffectInstance() {
+  try {
+    return new EffectPlugin();
+  } catch (...) {
+    return nullptr;  // the memory of a failed construction is already freed
+  }
+}

@@ -1,0 +1,68 @@
+// EffectPlugin: Kelvane itself. Declares the three parameters, runs the audio
+// process (pass-through, gain shapes at the host's play position, capture of a
+// low-resolution copy of the output for the display) and writes and reads the
+// saved state.
+#pragma once
+
+#include <cstdint>
+
+#include "core/HeapBuffer.h"
+#include "core/PlugBase.h"
+#include "core/RecursiveLock.h"
+#include "shapes/ShapeStore.h"
+
+class WaveDisplay;
+class EditPanel;
+
+class EffectPlugin : public PlugBase {
+ public:
+  enum ParamIndex { kReset = 0, kBright = 1, kColormap = 2, kParamCount = 3 };
+  static constexpr int32_t kStateTag = 1001;
+  static constexpr int kHeaderBytes = 20;
+  static constexpr int kRingEntries = 16384;
+  // A position further than this from the expected one is a jump (seek or loop).
+  static constexpr int kJumpTolerance = 8;
+
+  EffectPlugin();
+  ~EffectPlugin() override;
+
+  // Audio thread, PlugLock held.
+  void ProcessBlock(double** inputs, double** outputs, int frames) override;
+  void ParamChanged(int index) override;
+  bool WriteState(HeapBuffer& out) override;
+  bool ReadState(const HeapBuffer& in) override;
+  void ReserveBlock(int frames) override;
+
+  // UI thread: hands over the published captured samples (oldest first) into
+  // `destination`, which holds kRingEntries entries; `endPosition` receives the
+  // play position just after the last one. Returns the count.
+  int ReadCapture(int16_t* destination, int64_t* endPosition);
+
+  // Copies the editor's store into the engine store under PlugLock.
+  bool CommitShapes(ShapeStore& editStore);
+  // Deletes every segment of the engine store under PlugLock.
+  void ClearEngineShapes();
+
+  ShapeStore& EngineStore() { return engineStore_; }
+  WaveDisplay* Display() const { return display_; }
+  EditPanel* Panel() const { return editPanel_; }
+
+ private:
+  bool ReserveSpareBuffers(int frames);
+  void Capture(const double* left, const double* right, int frames, int64_t position);
+
+  // Capture ring counters, guarded by CaptureLock.
+  int32_t readStart_ = 0;
+  int32_t available_ = 0;
+  int32_t pending_ = 0;
+  int64_t expectedPosition_ = 0;
+  int64_t publishedEndPosition_ = 0;
+  int64_t pendingEndPosition_ = 0;
+  HeapBuffer spareInput_{4096};
+  HeapBuffer spareOutput_{4096};
+  HeapBuffer captureRing_{4096};
+  ShapeStore engineStore_;
+  WaveDisplay* display_ = nullptr;
+  EditPanel* editPanel_ = nullptr;
+  RecursiveLock captureLock_;
+};

@@ -1,0 +1,189 @@
+// The effect's audio process: capture ring, jumps, channels, precision.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "effect/EffectPlugin.h"
+#include "tests/core/FakeHost.h"
+
+namespace {
+
+struct ProcessFixture : ::testing::Test {
+  FakeHost host;
+  ScopedHost scope{host};
+  EffectPlugin* plug = nullptr;
+  AEffect* effect = nullptr;
+  std::vector<int16_t> captured = std::vector<int16_t>(EffectPlugin::kRingEntries);
+
+  void SetUp() override {
+    plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    ASSERT_NE(plug, nullptr);
+    effect = plug->Effect();
+  }
+  void TearDown() override { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
+
+  // One block of constant stereo audio at a host position.
+  void Block(double position, int frames, double left = 0.5, double right = 0.5) {
+    host.time.samplePos = position;
+    std::vector<double> l(static_cast<size_t>(frames), left), r(static_cast<size_t>(frames), right);
+    double* ins[2] = {l.data(), r.data()};
+    double* outs[2] = {l.data(), r.data()};
+    effect->processDoubleReplacing(effect, ins, outs, frames);
+  }
+  int Read(int64_t* end = nullptr) {
+    int64_t ignored;
+    return plug->ReadCapture(captured.data(), end ? end : &ignored);
+  }
+};
+
+TEST_F(ProcessFixture, ContinuousBlocksPublishTheirPredecessor) {
+  Block(0, 512);
+  EXPECT_EQ(Read(), 0);  // still pending
+  Block(512, 512);
+  int64_t end = 0;
+  EXPECT_EQ(Read(&end), 512);
+  EXPECT_EQ(end, 512);
+  Block(1032, 512);  // 8 past the expected 1024: still continuous
+  EXPECT_EQ(Read(&end), 512);
+  EXPECT_EQ(end, 1024);
+  Block(1553, 512);  // 9 past: a jump drops the pending run
+  EXPECT_EQ(Read(), 0);
+  Block(2065, 64);
+  EXPECT_EQ(Read(&end), 512);
+  EXPECT_EQ(end, 2065);
+  Block(100, 64);  // backwards (loop wrap)
+  EXPECT_EQ(Read(), 0);
+}
+
+TEST_F(ProcessFixture, CaptureHoldsTheSumInUnitsOf512) {
+  Block(0, 4, 0.5, 0.5);
+  Block(4, 4, -1.0, -1.0);
+  Block(8, 4, 0.003, 0.003);
+  Block(12, 4, 1e9, 1e9);
+  Block(16, 4, NAN, 0.0);
+  Block(20, 1);
+  ASSERT_EQ(Read(), 20);
+  EXPECT_EQ(captured[0], 256);
+  EXPECT_EQ(captured[4], -512);
+  EXPECT_EQ(captured[8], 1);  // 1.536 truncated
+  EXPECT_EQ(captured[12], 32767);  // saturated, not wrapped
+  EXPECT_EQ(captured[16], 0);  // NaN reads as silence
+}
+
+TEST_F(ProcessFixture, AnUnreadRingKeepsTheNewestSamples) {
+  // 20000 samples published without a reader: the newest 16384 are handed over.
+  for (int i = 0; i <= 20000; i += 500) Block(i, 500, i / 40000.0, 0.0);
+  int64_t end = 0;
+  // The ring also holds the pending block at 20000, so 16384 - 500 published
+  // samples remain: samples 4116..19999, oldest first.
+  const int published = EffectPlugin::kRingEntries - 500;
+  ASSERT_EQ(Read(&end), published);
+  EXPECT_EQ(end, 20000);
+  EXPECT_EQ(captured[published - 1], static_cast<int16_t>(19500 / 40000.0 * 256));
+  EXPECT_EQ(captured[0], static_cast<int16_t>(4000 / 40000.0 * 256));
+  EXPECT_EQ(captured[384], static_cast<int16_t>(4500 / 40000.0 * 256));
+  // A single block longer than the ring leaves its newest entries.
+  Block(20500 + 500, 40000, 0.25, 0.25);
+  Block(61000, 1);
+  EXPECT_EQ(Read(), EffectPlugin::kRingEntries - 1);  // the 1-sample block is pending
+  EXPECT_EQ(captured[0], 128);
+}
+
+TEST_F(ProcessFixture, MonoHostsUseTheFirstChannel) {
+  VstSpeakerArrangement mono{};
+  mono.numChannels = 1;
+  effect->dispatcher(effect, effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&mono), &mono, 0.0f);
+  std::vector<double> in(64, 0.5), out(64, 9.0), untouched(64, 7.0);
+  double* ins[2] = {in.data(), nullptr};
+  double* outs[2] = {out.data(), untouched.data()};
+  host.time.samplePos = 0;
+  effect->processDoubleReplacing(effect, ins, outs, 64);
+  EXPECT_EQ(out[10], 0.5);
+  EXPECT_EQ(untouched[10], 7.0);  // not a channel the host gave
+  Block(64, 1);
+  ASSERT_EQ(Read(), 64);
+  EXPECT_EQ(captured[0], 128);  // the spare channel is silent
+}
+
+TEST_F(ProcessFixture, EmptyBlocksDoNothing) {
+  Block(0, 64);
+  std::vector<double> l(4, 0.1);
+  double* ch[2] = {l.data(), l.data()};
+  effect->processDoubleReplacing(effect, ch, ch, 0);
+  effect->processDoubleReplacing(effect, ch, ch, -7);
+  Block(64, 1);
+  EXPECT_EQ(Read(), 64);
+}
+
+TEST_F(ProcessFixture, PositionsBeyond32BitsPassAudioWithoutCapture) {
+  Block(3e9, 256, 0.5, 0.5);
+  Block(3e9 + 256, 256, 0.5, 0.5);
+  EXPECT_EQ(Read(), 0);
+  host.time.samplePos = 3e9;
+  std::vector<double> l(16, 0.25), r(16, 0.125), ol(16), orr(16);
+  double* ins[2] = {l.data(), r.data()};
+  double* outs[2] = {ol.data(), orr.data()};
+  effect->processDoubleReplacing(effect, ins, outs, 16);
+  EXPECT_EQ(ol, l);
+  EXPECT_EQ(orr, r);
+}
+
+ShapeSegment* Segment(int32_t start, int32_t end, double level, double blend, double clip) {
+  auto* s = new ShapeSegment();
+  s->start.pos = start;
+  s->control.pos = start + (end - start) / 3;
+  s->end.pos = end;
+  s->start.level = level;
+  s->control.level = level * 0.5;
+  s->end.level = level * 0.8;
+  s->blend = blend;
+  s->clip = clip;
+  return s;
+}
+
+// Single-precision hosts hear the same shaping as double-precision ones.
+TEST(EffectPrecision, FloatHostsGetTheSameShaping) {
+  FakeHost host;
+  ScopedHost scope(host);
+  auto render = [&](bool single) {
+    auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    AEffect* e = plug->Effect();
+    plug->EngineStore().InsertSegment(0, Segment(1000, 20000, 0.3, 0.5, 0.5));
+    plug->EngineStore().InsertSegment(1, Segment(25000, 30000, 0.6, 1.0, 0.0));
+    std::vector<double> result;
+    for (int block = 0; block < 64; ++block) {
+      host.time.samplePos = block * 512.0;
+      std::vector<double> l(512), r(512);
+      for (int i = 0; i < 512; ++i) {
+        double t = (block * 512 + i) / 44100.0;
+        l[i] = 0.8 * std::sin(2 * M_PI * 220 * t);
+        r[i] = 0.6 * std::sin(2 * M_PI * 330 * t);
+      }
+      if (single) {
+        std::vector<float> fl(l.begin(), l.end()), fr(r.begin(), r.end());
+        float* ins[2] = {fl.data(), fr.data()};
+        e->processReplacing(e, ins, ins, 512);
+        result.insert(result.end(), fl.begin(), fl.end());
+      } else {
+        double* ins[2] = {l.data(), r.data()};
+        e->processDoubleReplacing(e, ins, ins, 512);
+        result.insert(result.end(), l.begin(), l.end());
+      }
+    }
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    return result;
+  };
+  std::vector<double> dbl = render(false), flt = render(true);
+  ASSERT_EQ(dbl.size(), flt.size());
+  double maxError = 0.0, maxChange = 0.0;
+  for (size_t i = 0; i < dbl.size(); ++i) {
+    maxError = std::max(maxError, std::fabs(dbl[i] - flt[i]));
+    double t = static_cast<double>(i) / 44100.0;
+    maxChange = std::max(maxChange, std::fabs(dbl[i] - 0.8 * std::sin(2 * M_PI * 220 * t)));
+  }
+  EXPECT_LT(maxError, 1e-6);
+  EXPECT_GT(maxChange, 0.1);  // the shapes really acted
+}
+
+}  // namespace
