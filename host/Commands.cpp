@@ -109,8 +109,12 @@ int RunInfo(const Args& args) {
   std::printf("io ratio: %s\n", FormatFloat(e.ioRatio).c_str());
   for (const char* canDo : {"receiveVstTimeInfo", "hasCockosExtensions", "sendVstEvents", "receiveVstMidiEvent"}) {
     std::string text = canDo;
-    std::printf("can do %s: %lld\n", canDo,
-                static_cast<long long>(plugin.Dispatch(effCanDo, 0, 0, text.data())));
+    // Large answers are magic words (0xbeef0000); a 32-bit module returns them negative, so print their bits.
+    VstIntPtr answer = plugin.Dispatch(effCanDo, 0, 0, text.data());
+    if (answer >= -1 && answer <= 1)
+      std::printf("can do %s: %d\n", canDo, static_cast<int>(answer));
+    else
+      std::printf("can do %s: 0x%08x\n", canDo, static_cast<unsigned>(static_cast<uint32_t>(answer)));
   }
   std::printf("programs: %d\n", static_cast<int>(e.numPrograms));
   std::printf("params: %d\n", plugin.ParamCount());

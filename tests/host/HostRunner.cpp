@@ -152,3 +152,14 @@ Wav NoisyAudio(int channels, int frames, bool singlePrecision, uint32_t seed) {
     }
   return wav;
 }
+
+Wav PlainAudio(int channels, int frames, bool singlePrecision, uint32_t seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> unit(-0.5, 0.5);
+  Wav wav;
+  wav.rate = 44100;
+  wav.channels.assign(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(frames)));
+  for (auto& channel : wav.channels)
+    for (double& v : channel) v = singlePrecision ? static_cast<double>(static_cast<float>(unit(random))) : unit(random);
+  return wav;
+}

@@ -38,3 +38,6 @@ Wav ReadWavFile(const std::string& path);
 // Test audio that uses every bit of its precision: random mantissas, both signs,
 // tiny and large values, denormals and exact zeros.
 Wav NoisyAudio(int channels, int frames, bool singlePrecision, uint32_t seed);
+// Audio as a module meets it in a session: random full-precision values within
+// +-0.5, no denormals (which a module may flush to zero).
+Wav PlainAudio(int channels, int frames, bool singlePrecision, uint32_t seed);

@@ -18,11 +18,15 @@ TEST(KelvaneModule, InfoShowsItsIdentity) {
   HostRun run = RunHost({"info", KELVANE_MODULE});
   REQUIRE_KELVANE_MODULE(run);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  for (const char* line : {"name: Kelvane\n", "vendor: Ulmor\n", "unique id: kvln (1803971694)\n", "version: 1000\n",
+  for (const char* line : {"name: Kelvane\n", "vendor: Ulmor\n", "unique id: kvln (1802923118)\n", "version: 1000\n",
                            "identify: 1316373862\n", "inputs: 2\n", "outputs: 2\n", "initial delay: 1024\n",
-                           "params: 3\n", "programs: 0\n", "can do hasCockosExtensions: 3203334144\n",
+                           "params: 3\n", "programs: 0\n", "can do hasCockosExtensions: 0xbeef0000\n",
                            "param   1: name \"bright\" label \"x\" display \"1.0\" value 0.30151135\n"})
     EXPECT_TRUE(Contains(run.out, line)) << line << "\n" << run.out;
+  // 4152: mono, replacing, chunks, double replacing; the editor adds 1 once it is attached.
+  size_t flags = run.out.find("flags: ");
+  ASSERT_NE(flags, std::string::npos);
+  EXPECT_EQ(std::stoi(run.out.substr(flags + 7)) & ~1, 4152) << run.out;
   EXPECT_TRUE(Contains(run.out, "param   0: name \"reset\" label \"\" display \"off\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "param   2: name \"colormap\" label \"\" display \"brrr\"")) << run.out;
   EXPECT_EQ(run.err, "");
@@ -32,18 +36,18 @@ TEST(KelvaneModule, PassesAudioThroughBothPrecisionsAndSavesItsState) {
   std::string folder = TestFolder();
   HostRun probe = RunHost({"info", KELVANE_MODULE});
   REQUIRE_KELVANE_MODULE(probe);
-  Wav in = NoisyAudio(2, 20000, true, 11);
-  for (auto& c : in.channels)
-    for (double& v : c) v *= 0.5;  // keep to plain audio levels
-  WriteWavFile(folder + "/in.wav", in, "f32");
-  for (const char* precision : {"--format=f64", "--float"}) {
-    HostRun run = RunHost({"process", KELVANE_MODULE, folder + "/in.wav", folder + "/out.wav", precision, "--block",
-                           "441", "--save-state", folder + "/k.state"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    Wav out = ReadWavFile(folder + "/out.wav");
-    ASSERT_EQ(out.channels.size(), 2u);
-    EXPECT_EQ(out.channels, in.channels) << precision;
-  }
+  // Full double precision through processDoubleReplacing, floats through processReplacing.
+  Wav doubles = PlainAudio(2, 20000, false, 11);
+  Wav floats = PlainAudio(2, 20000, true, 12);
+  WriteWavFile(folder + "/in64.wav", doubles, "f64");
+  WriteWavFile(folder + "/in32.wav", floats, "f32");
+  HostRun run = RunHost({"process", KELVANE_MODULE, folder + "/in64.wav", folder + "/out64.wav", "--block", "441",
+                         "--save-state", folder + "/k.state"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadWavFile(folder + "/out64.wav").channels, doubles.channels);
+  run = RunHost({"process", KELVANE_MODULE, folder + "/in32.wav", folder + "/out32.wav", "--float", "--block", "1000"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadWavFile(folder + "/out32.wav").channels, floats.channels);
   HostRun dump = RunHost({"state", "dump", folder + "/k.state"});
   ASSERT_EQ(dump.exitCode, 0) << dump.err;
   EXPECT_TRUE(Contains(dump.out, "tag 1001\nbright 1\ncolormap 3\ncount 0\n")) << dump.out;
