@@ -65,10 +65,12 @@ int GetPlayState() {
 }
 
 void SetEditCurPos(double time, int moveView, int seekPlay) {
-  HostServices& host = HostServices::Get();
-  host.editCursorMoves.push_back({time, moveView, seekPlay});
-  std::fprintf(stderr, "kelvane-host: SetEditCurPos(time=%s, moveView=%d, seekPlay=%d)\n", FormatDouble(time).c_str(),
-               moveView, seekPlay);
+  // Called from the module's frames: nothing may unwind out of here.
+  try {
+    std::fprintf(stderr, "kelvane-host: SetEditCurPos(time=%s, moveView=%d, seekPlay=%d)\n",
+                 FormatDouble(time).c_str(), moveView, seekPlay);
+  } catch (...) {
+  }
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 #include "core/Vst2.h"
 
@@ -31,12 +30,6 @@ struct TransportState {
   int32_t blockSize = 512;
 };
 
-struct EditCursorMove {
-  double time;
-  int moveView;
-  int seekPlay;
-};
-
 class HostServices {
  public:
   // The callback carries no user pointer, so there is one host per process.
@@ -49,7 +42,6 @@ class HostServices {
 
   HostSettings settings;
   TransportState transport;
-  std::vector<EditCursorMove> editCursorMoves;
 
  private:
   VstIntPtr Answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);

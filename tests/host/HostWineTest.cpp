@@ -49,11 +49,18 @@ class HostWine : public ::testing::TestWithParam<const char*> {
  private:
   // The x86_64 host goes straight to Wine's 64-bit loader where it is installed:
   // the `wine` launcher prefers the 32-bit loader, which fails on a kernel
-  // without 32-bit support (or crawls under an emulator). The i686 host needs
-  // `wine`. A probe that does not answer in time counts as unable to run.
+  // without 32-bit support and crawls where qemu emulates it. The i686 host
+  // needs `wine`. The answer is kept next to the prefix for the other test
+  // processes (ctest runs each test alone), keyed by the host's build time.
   std::string Loader(const std::string& arch) {
-    static std::map<std::string, std::string> loaders;
-    if (loaders.count(arch)) return loaders[arch];
+    std::string cacheFile = std::string(WINE_PREFIX) + "." + arch + ".loader";
+    std::string key = exe_ + " " + std::to_string(fs::last_write_time(exe_).time_since_epoch().count());
+    std::vector<uint8_t> bytes = ReadFileBytes(cacheFile);
+    std::vector<std::string> cached = Lines(std::string(bytes.begin(), bytes.end()));
+    if (cached.size() == 3 && cached[0] == key) {
+      loaderProblem_[arch] = cached[2];
+      return cached[1];
+    }
     std::vector<std::string> candidates;
     if (arch == "win64") {
       for (const char* path : {"/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "/opt/wine-stable/bin/wine64"})
@@ -62,16 +69,18 @@ class HostWine : public ::testing::TestWithParam<const char*> {
     candidates.push_back("wine");
     std::string found;
     for (const std::string& candidate : candidates) {
-      HostRun run = RunProgram({"timeout", "300", candidate, exe_, "help"}, kWineEnvironment);
+      // The first run may build the prefix, which takes minutes under an emulator.
+      HostRun run = RunProgram({"timeout", "1500", candidate, exe_, "help"}, kWineEnvironment);
       if (run.exitCode == 0 && run.out.find("kelvane-host") != std::string::npos) {
         found = candidate;
         break;
       }
-      std::string why = run.exitCode == 124 ? "no answer within 300 s"
+      std::string why = run.exitCode == 124 ? "no answer within 1500 s"
                                             : Lines(run.err).empty() ? "no output" : Lines(run.err)[0];
       loaderProblem_[arch] += candidate + ": " + why + "; ";
     }
-    return loaders[arch] = found;
+    WriteTextFile(cacheFile, key + "\n" + found + "\n" + loaderProblem_[arch] + "\n");
+    return found;
   }
   static inline std::map<std::string, std::string> loaderProblem_;
 };
