@@ -55,10 +55,14 @@ inline bool PassesWeightGate(int mode, float weight) {
 
 inline int ClampChannel(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
-inline void StoreClamped(uint32_t* dst, int r, int g, int b, int a) {
-  *dst = (static_cast<uint32_t>(ClampChannel(a)) << 24) |
+inline uint32_t PackClamped(int r, int g, int b, int a) {
+  return (static_cast<uint32_t>(ClampChannel(a)) << 24) |
          (static_cast<uint32_t>(ClampChannel(r)) << 16) |
          (static_cast<uint32_t>(ClampChannel(g)) << 8) | static_cast<uint32_t>(ClampChannel(b));
+}
+
+inline void StoreClamped(uint32_t* dst, int r, int g, int b, int a) {
+  *dst = PackClamped(r, g, b, a);
 }
 
 inline int RedOf(uint32_t p) { return static_cast<int>((p >> 16) & 255); }
@@ -77,14 +81,17 @@ struct BlendCopy {
 
 // The destination is weighed by 255 - w', so an opaque source at full weight
 // stores src x 255 / 256 (255 becomes 254).
+// A transparent source leaves the pixel alone; the result is chosen rather than
+// branched around, so that rows of it vectorise.
 struct BlendCopyAlpha {
   static void Apply(uint32_t* dst, int r, int g, int b, int a, int w) {
-    if (a == 0) return;
     const int wa = a * w / 256;
     const int keep = 255 - wa;
     const uint32_t d = *dst;
-    StoreClamped(dst, (r * wa + RedOf(d) * keep) / 256, (g * wa + GreenOf(d) * keep) / 256,
-                 (b * wa + BlueOf(d) * keep) / 256, (a * wa + AlphaOf(d) * keep) / 256);
+    const uint32_t blended =
+        PackClamped((r * wa + RedOf(d) * keep) / 256, (g * wa + GreenOf(d) * keep) / 256,
+                    (b * wa + BlueOf(d) * keep) / 256, (a * wa + AlphaOf(d) * keep) / 256);
+    *dst = a == 0 ? d : blended;
   }
 };
 
@@ -96,9 +103,9 @@ struct BlendAdd {
   }
 };
 
+// A transparent source adds nothing: w' is then 0, so no test is needed.
 struct BlendAddAlpha {
   static void Apply(uint32_t* dst, int r, int g, int b, int a, int w) {
-    if (a == 0) return;
     BlendAdd::Apply(dst, r, g, b, a, a * w / 256);
   }
 };

@@ -13,7 +13,7 @@
 #include "graphics/Bitmap.h"
 
 // Clips the segment to the area 0 <= trunc(x) < width, 0 <= trunc(y) < height;
-// false when nothing of it is left (the points are then unspecified).
+// false when nothing of it is left (the points then hold no meaning).
 bool ClipLine(float& x1, float& y1, float& x2, float& y2, int width, int height);
 // The same against a rectangle (right and bottom exclusive).
 bool ClipLineToRect(float& x1, float& y1, float& x2, float& y2, const PixelRect& rect);

@@ -15,7 +15,9 @@ class TextRenderer {
   // Draws text (one line per line break) into rect: left, centred or
   // right-aligned by font.alignment, from the rect's top, cell height =
   // font.size, no clipping to rect (pixels outside the surface are never
-  // written). Returns true when something of non-zero height was laid out.
+  // written). Returns true when the laid-out height is not 0, which, as with
+  // GDI's DrawText, holds for every text including "" (one empty line); false
+  // for a null text or when no font could be made.
   virtual bool DrawText(const FontSpec& font, const char* text, const PixelRect& rect) = 0;
 
   // The platform's renderer for `surface`, or null when none can be made.

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/enable-i386.sh
 
 jobs=$(nproc)
 for preset in win32 win64 release asan; do

@@ -11,63 +11,23 @@
 #include <cmath>
 #include <cstring>
 
+#include "shapes/ShapeCurve.h"
 #include "shapes/ShapeStore.h"
 
 namespace {
 
-// A segment's curve, prepared once so that each sample costs one square root.
-class ShapeCurve {
- public:
-  explicit ShapeCurve(const ShapeSegment& segment)
-      : s_(segment.start.pos),
-        a_(s_ - 2.0 * segment.control.pos + segment.end.pos),
-        b_(2.0 * (segment.control.pos - s_)),
-        bb_(b_ * b_),
-        fourA_(4.0 * a_),
-        twoA_(2.0 * a_),
-        ls_(segment.start.level),
-        lc_(segment.control.level),
-        le_(segment.end.level) {}
-
-  // Solves position(t) = n for t in 0..1 and evaluates the level there. The
-  // discriminant and t are clamped, so rounding (or a point outside the
-  // segment) can never produce a NaN.
-  double Level(double n) const {
-    double t;
-    if (a_ == 0.0) {
-      t = b_ != 0.0 ? -(s_ - n) / b_ : 0.0;  // the control point lies midway
-    } else {
-      t = (std::sqrt(std::max(0.0, bb_ - fourA_ * (s_ - n))) - b_) / twoA_;
-    }
-    t = t > 0.0 ? (t < 1.0 ? t : 1.0) : 0.0;
-    return ((1.0 - t) * ls_ + 2.0 * t * lc_) * (1.0 - t) + t * t * le_;
-  }
-
- private:
-  double s_, a_, b_, bb_, fourA_, twoA_, ls_, lc_, le_;
-};
-
-// A segment setting in 0..1; a value outside (only possible when a list was
-// built by hand) falls back to the default.
+// A segment setting limited to 0..1, NaN taking the default, as a restore
+// would leave it; only a list built by hand can hold anything else.
 double Setting(double value, double fallback) {
-  return value >= 0.0 && value <= 1.0 ? value : fallback;
+  if (value >= 0.0) return value <= 1.0 ? value : 1.0;
+  return value < 0.0 ? 0.0 : fallback;
 }
 
-// Output of the clipper's quadratic knee for a magnitude v above the knee
-// start c. The knee runs from input c to 2 * lvl, output c to lvl; louder input
-// gives lvl (the parameter u stops at 1 rather than following the curve down).
-double KneeOutput(double v, double c, double lvl) {
-  if (!(lvl > 0.0)) return 0.0;  // a level of 0 is a ceiling of 0: nothing to solve
-  const double a = c - 2.0 * lvl + 2.0 * lvl;
-  const double b = 2.0 * (lvl - c);
-  double u;
-  if (a == 0.0) {
-    u = b != 0.0 ? -(c - v) / b : 1.0;
-  } else {
-    u = (std::sqrt(std::max(0.0, b * b - 4.0 * a * (c - v))) - b) / (2.0 * a);
-  }
-  u = u > 0.0 ? (u < 1.0 ? u : 1.0) : (u <= 0.0 ? 0.0 : 1.0);
-  return ((1.0 - u) * c + 2.0 * u * lvl) * (1.0 - u) + u * u * lvl;
+// Weighs the knee's output y for the magnitude of v against v itself; inside
+// the knee's start v stays.
+inline double Clip(double v, double y, double c, double w, double dry) {
+  const double shaped = y * w;
+  return v > c ? shaped + v * dry : (v < -c ? -shaped + v * dry : v);
 }
 
 // The envelope after a non-finite value or a fall below the floor.
@@ -144,41 +104,64 @@ void ShapeStore::ShapeRun(double* left, double* right, int64_t from, int64_t to,
   const double q = Setting(segment.clip, 1.0);
   const double w = Setting(segment.blend, 0.5);
   const double sr = sampleRate;
-  attackCoef = std::exp(-1.0 / (((1.0 - f) * 18.0 + 2.0) * sr * 0.001));
-  releaseCoef = std::exp(-1.0 / (sr * ((1.0 - f) * 180.0 + 20.0) * 0.001));
+  attackCoef = shapemath::Exp(-1.0 / (((1.0 - f) * 18.0 + 2.0) * sr * 0.001));
+  releaseCoef = shapemath::Exp(-1.0 / (sr * ((1.0 - f) * 180.0 + 20.0) * 0.001));
   const double attack = attackCoef;
   const double release = releaseCoef;
   const double kneeFactor = 1.0 - 0.75 * q;
   const double dry = 1.0 - w;
 
+  // The peak envelope after one more sample. Selecting the coefficient rather
+  // than branching keeps noisy input free of mispredictions.
+  auto follow = [attack, release](double env, double l, double r, double lvl) {
+    const double peak = std::max(std::fabs(l), std::fabs(r));
+    const double coef = peak > env ? attack : release;
+    env = peak + (env - peak) * coef;
+    if (!(env >= kEnvelopeFloor && env <= DBL_MAX)) env = MendEnvelope(env, lvl);
+    return env;
+  };
+  // Applies the follower gain and the clipper to one sample of both channels;
+  // returns the gain used.
+  auto shape = [kneeFactor, w, dry](double& left, double& right, double lvl, double g) {
+    if (!(g >= kEnvelopeFloor && g <= kMaxGain)) g = MendGain(g);
+    const double l = left * g;
+    const double r = right * g;
+    const double c = lvl * kneeFactor;
+    const Knee knee(c, lvl);
+    double yl;
+    double yr;
+    if (knee.Regular()) {
+      const SamplePair y = knee.Output(SamplePair{std::fabs(l), std::fabs(r)});
+      yl = y[0];
+      yr = y[1];
+    } else {
+      yl = knee.Degenerate(std::fabs(l));
+      yr = knee.Degenerate(std::fabs(r));
+    }
+    left = Clip(l, yl, c, w, dry);
+    right = Clip(r, yr, c, w, dry);
+    return g;
+  };
+
+  // Two samples a step: their curve levels and follower gains are solved as
+  // pairs; the envelope itself runs sample by sample.
   double env = envelope;
   double g = gain;
   double n = static_cast<double>(from);
   const int64_t count = to - from;
-  for (int64_t i = 0; i < count; ++i, n += 1.0) {
-    double l = left[i];
-    double r = right[i];
-    const double peak = std::max(std::fabs(l), std::fabs(r));
-    env = peak > env ? peak + (env - peak) * attack : peak + (env - peak) * release;
+  int64_t i = 0;
+  for (; i + 1 < count; i += 2, n += 2.0) {
+    const SamplePair lvl = curve.Level(SamplePair{n, n + 1.0});
+    const double env0 = follow(env, left[i], right[i], lvl[0]);
+    env = follow(env0, left[i + 1], right[i + 1], lvl[1]);
+    const SamplePair gains = lvl / SamplePair{env0, env} * dry + w;
+    shape(left[i], right[i], lvl[0], gains[0]);
+    g = shape(left[i + 1], right[i + 1], lvl[1], gains[1]);
+  }
+  if (i < count) {
     const double lvl = curve.Level(n);
-    if (!(env >= kEnvelopeFloor && env <= DBL_MAX)) env = MendEnvelope(env, lvl);
-    g = lvl / env * dry + w;
-    if (!(g >= kEnvelopeFloor && g <= kMaxGain)) g = MendGain(g);
-    l *= g;
-    r *= g;
-    const double c = lvl * kneeFactor;
-    if (l > c) {
-      l = KneeOutput(l, c, lvl) * w + l * dry;
-    } else if (l < -c) {
-      l = -KneeOutput(-l, c, lvl) * w + l * dry;
-    }
-    if (r > c) {
-      r = KneeOutput(r, c, lvl) * w + r * dry;
-    } else if (r < -c) {
-      r = -KneeOutput(-r, c, lvl) * w + r * dry;
-    }
-    left[i] = l;
-    right[i] = r;
+    env = follow(env, left[i], right[i], lvl);
+    g = shape(left[i], right[i], lvl, lvl / env * dry + w);
   }
   envelope = env;
   gain = g;

@@ -1,7 +1,8 @@
 #include "shapes/ShapeSegment.h"
 
-#include <bit>
 #include <cstring>
+
+#include "core/ByteOrder.h"
 
 namespace {
 
@@ -28,45 +29,23 @@ constexpr size_t kEnd = 96;
 static_assert(kEnd + kPointRecordBytes == kSegmentRecordBytes);
 static_assert(kControl - kStart == kPointRecordBytes && kEnd - kControl == kPointRecordBytes);
 
-void PutU32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-void PutU64(uint8_t* out, uint64_t value) {
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-uint32_t GetU32(const uint8_t* in) {
-  uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(in[i]) << (8 * i);
-  return value;
-}
-uint64_t GetU64(const uint8_t* in) {
-  uint64_t value = 0;
-  for (int i = 0; i < 8; ++i) value |= static_cast<uint64_t>(in[i]) << (8 * i);
-  return value;
-}
-
-void PutI32(uint8_t* out, int32_t value) { PutU32(out, static_cast<uint32_t>(value)); }
-void PutF64(uint8_t* out, double value) { PutU64(out, std::bit_cast<uint64_t>(value)); }
-int32_t GetI32(const uint8_t* in) { return static_cast<int32_t>(GetU32(in)); }
-double GetF64(const uint8_t* in) { return std::bit_cast<double>(GetU64(in)); }
-
 void WritePoint(const ShapePoint& point, uint8_t* out) {
-  PutI32(out + kPointPos, point.pos);
-  PutF64(out + kPointLevel, point.level);
-  PutI32(out + kPointX, point.x);
-  PutI32(out + kPointYNeg, point.yNeg);
-  PutI32(out + kPointYPos, point.yPos);
+  StoreLE32(out + kPointPos, point.pos);
+  StoreLEDouble(out + kPointLevel, point.level);
+  StoreLE32(out + kPointX, point.x);
+  StoreLE32(out + kPointYNeg, point.yNeg);
+  StoreLE32(out + kPointYPos, point.yPos);
   out[kPointHit] = point.hit;
   out[kPointNegShown] = point.negShown;
   out[kPointPosShown] = point.posShown;
 }
 
 void ReadPoint(const uint8_t* in, ShapePoint& point) {
-  point.pos = GetI32(in + kPointPos);
-  point.level = GetF64(in + kPointLevel);
-  point.x = GetI32(in + kPointX);
-  point.yNeg = GetI32(in + kPointYNeg);
-  point.yPos = GetI32(in + kPointYPos);
+  point.pos = LoadLE32(in + kPointPos);
+  point.level = LoadLEDouble(in + kPointLevel);
+  point.x = LoadLE32(in + kPointX);
+  point.yNeg = LoadLE32(in + kPointYNeg);
+  point.yPos = LoadLE32(in + kPointYPos);
   point.hit = in[kPointHit];
   point.negShown = in[kPointNegShown];
   point.posShown = in[kPointPosShown];
@@ -80,9 +59,9 @@ void WriteSegmentRecord(const ShapeSegment& segment, uint8_t* record) {
   record[kSelected] = segment.selected;
   record[kBypass] = segment.bypass;
   record[kMute] = segment.mute;
-  PutF64(record + kFollow, segment.follow);
-  PutF64(record + kClip, segment.clip);
-  PutF64(record + kBlend, segment.blend);
+  StoreLEDouble(record + kFollow, segment.follow);
+  StoreLEDouble(record + kClip, segment.clip);
+  StoreLEDouble(record + kBlend, segment.blend);
   WritePoint(segment.start, record + kStart);
   WritePoint(segment.control, record + kControl);
   WritePoint(segment.end, record + kEnd);
@@ -93,9 +72,9 @@ void ReadSegmentRecord(const uint8_t* record, ShapeSegment& segment) {
   segment.selected = record[kSelected];
   segment.bypass = record[kBypass];
   segment.mute = record[kMute];
-  segment.follow = GetF64(record + kFollow);
-  segment.clip = GetF64(record + kClip);
-  segment.blend = GetF64(record + kBlend);
+  segment.follow = LoadLEDouble(record + kFollow);
+  segment.clip = LoadLEDouble(record + kClip);
+  segment.blend = LoadLEDouble(record + kBlend);
   ReadPoint(record + kStart, segment.start);
   ReadPoint(record + kControl, segment.control);
   ReadPoint(record + kEnd, segment.end);

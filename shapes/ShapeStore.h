@@ -7,6 +7,12 @@
 // engine store. The audio thread reads the engine store through ApplyShapes,
 // also under PlugLock, so it always sees a complete list.
 //
+// How the plug-in uses it: a commit is PlugLock + CopyShapes(edit, engine);
+// the state writer appends WriteShapes after its header; the state reader
+// calls ReadShapes at the offset after its header and, only on success,
+// CopyShapes(engine, edit). The process copies input to output, then calls
+// ApplyShapes under PlugLock with FTZ/DAZ set.
+//
 // List invariants kept by the editing operations: segments ordered by
 // start.pos; start.pos <= control.pos <= end.pos; neighbours do not overlap;
 // levels >= 0; follow, clip and blend in 0..1. ReadShapes restores them from
@@ -108,8 +114,11 @@ class ShapeStore {
   // at sample position pos. Each step takes the first non-bypassed segment
   // whose end lies after the current position and whose start lies at or
   // before the block's last sample; positions before it (or all, if none) are
-  // smoothed back to unity gain. The output does not depend on how the host
-  // splits the audio into blocks. Finite input always gives finite output.
+  // smoothed back to unity gain; a muted segment gives exact zeros. For a list
+  // ordered by start the output does not depend on how the host splits the
+  // audio into blocks. Finite input always gives finite output: the follower
+  // gain is capped at kMaxGain and the envelope kept at or above
+  // kEnvelopeFloor, and a non-finite state is reset.
   void ApplyShapes(double* left, double* right, int32_t pos, int32_t count);
 
   // Level of the segment's curve at a sample position; the curve parameter is

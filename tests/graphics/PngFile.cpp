@@ -1,0 +1,31 @@
+#include "PngFile.h"
+
+#include <png.h>
+
+#include <cstring>
+
+// PNG_FORMAT_BGRA is the byte order of a little-endian 0xAARRGGBB word.
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
+  if (pixels.size() != static_cast<size_t>(width) * height) return false;
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_BGRA;
+  return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+}
+
+bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_BGRA;
+  width = static_cast<int>(image.width);
+  height = static_cast<int>(image.height);
+  pixels.assign(static_cast<size_t>(width) * height, 0);
+  const bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
