@@ -1,0 +1,102 @@
+// kelvane-host: a command-line VST 2 host for testing Kelvane and for its demo.
+// It loads a module through the VST 2 ABI alone, stands in for REAPER (or a
+// plain host), processes WAV files and handles saved-state chunks.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "Commands.h"
+#include "HostError.h"
+
+namespace {
+
+constexpr const char* kHelp = R"(kelvane-host: a command-line VST 2 host (REAPER stand-in by default)
+
+usage: kelvane-host COMMAND ARGS [OPTIONS]
+
+commands:
+  info MODULE                      identity, flags, channels, latency and every parameter
+  param MODULE [NAME|INDEX]...     parameters (all when none named), after --state and --set
+  process MODULE IN.wav OUT.wav    run a WAV file through the module
+  state save MODULE FILE           write the module's state chunk (effGetChunk) to FILE
+  state load MODULE FILE           hand FILE to the module (effSetChunk), report the result
+  state dump FILE                  print a Kelvane saved state as text
+  state make TEXT OUT              build a saved state from such text (dump output gives the same bytes)
+  generate OUT.wav                 write the deterministic stereo test music
+  help                             this text
+
+options of the commands that load a module:
+  --plain-host          present a plain VST 2 host instead of REAPER (no named host functions)
+  --trace               print every call the module makes to the host on stderr
+  --time-offset SEC     REAPER's project time offset ("projtimeoffs"), default 0
+  --play-state N        the "GetPlayState" answer (5, 6: recording); default follows the transport
+  --state FILE          load a state chunk (effSetChunk) first       (info, param, process, state save)
+  --set NAME=VALUE      set a parameter by name or index, normalised (info, param, process, state save)
+  --save-state FILE     write the state chunk at the end             (param, process)
+
+process options:
+  --float               use processReplacing (32-bit) instead of processDoubleReplacing
+  --block N             frames per block (default 512)
+  --start POS           play position of the first frame in samples (default 0)
+  --tempo BPM           tempo reported in the time info (default 120; 0: none)
+  --script FILE         transport script (below)
+  --format f32|f64      output samples (default f64, f32 with --float); both keep values exact
+
+generate options:
+  --seconds S (default 12)   --rate R (default 44100)   --format f32|f64|s16 (default f32)
+
+transport script: one command a line, "[@FRAME] COMMAND ARGS", FRAME counting input
+frames (absolute, or @+N after the previous line); "#" starts a comment.
+  pos P | block N | tempo BPM | loop START END | loop off | play | stop
+  playstate N | offset SECONDS | rate HZ | set NAME=VALUE
+
+The sample rate comes from the input file. Before processing the host calls effOpen,
+effSetSampleRate, effSetBlockSize (largest block) and effMainsChanged(1); afterwards
+effMainsChanged(0) and effClose. Errors print one line on stderr and exit non-zero
+(2 for bad arguments).
+)";
+
+int Run(const std::vector<std::string>& words) {
+  if (words.empty()) throw HostError("no command given (see kelvane-host --help)", true);
+  const std::string& command = words[0];
+  Args rest(words.begin() + 1, words.end());
+  if (command == "help" || command == "--help" || command == "-h") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (command == "info") return RunInfo(rest);
+  if (command == "param") return RunParam(rest);
+  if (command == "process") return RunProcess(rest);
+  if (command == "state") return RunState(rest);
+  if (command == "generate") return RunGenerate(rest);
+  throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Byte-identical output on both systems: no CR/LF translation.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+  int code = 1;
+  try {
+    code = Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const HostError& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
+    code = error.usageError ? 2 : 1;
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
+  }
+  std::fflush(stdout);
+  return code;
+}

@@ -1,0 +1,127 @@
+#include "TransportScript.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "HostError.h"
+#include "NumberText.h"
+
+namespace {
+
+constexpr int64_t kMaxBlock = 1 << 20;
+
+struct LineReader {
+  std::vector<std::string> words;
+  size_t next = 0;
+  int line = 0;
+
+  [[noreturn]] void Fail(const std::string& why) const {
+    throw HostError("transport script line " + std::to_string(line) + ": " + why);
+  }
+  const std::string& Word(const char* what) {
+    if (next >= words.size()) Fail(std::string("missing ") + what);
+    return words[next++];
+  }
+  int64_t Int(const char* what, int64_t min, int64_t max) {
+    const std::string& word = Word(what);
+    auto value = ParseInt(word);
+    if (!value || *value < min || *value > max) Fail(std::string("bad ") + what + " '" + word + "'");
+    return *value;
+  }
+  double Number(const char* what, double min, double max) {
+    const std::string& word = Word(what);
+    auto value = ParseDouble(word);
+    if (!value || !std::isfinite(*value) || *value < min || *value > max)
+      Fail(std::string("bad ") + what + " '" + word + "'");
+    return *value;
+  }
+  void End() const {
+    if (next != words.size()) Fail("unexpected '" + words[next] + "'");
+  }
+};
+
+}  // namespace
+
+std::vector<TransportEvent> ParseTransportScript(const std::string& text) {
+  std::vector<TransportEvent> events;
+  std::istringstream lines(text);
+  std::string lineText;
+  int64_t frame = 0;
+  int lineNumber = 0;
+  const int64_t maxFrame = std::numeric_limits<int64_t>::max() / 4;
+  while (std::getline(lines, lineText)) {
+    ++lineNumber;
+    if (size_t hash = lineText.find('#'); hash != std::string::npos) lineText.resize(hash);
+    LineReader r;
+    r.line = lineNumber;
+    std::istringstream words(lineText);
+    for (std::string w; words >> w;) r.words.push_back(w);
+    if (r.words.empty()) continue;
+    if (r.words[0][0] == '@') {
+      std::string at = r.words[0].substr(1);
+      bool relative = !at.empty() && at[0] == '+';
+      auto value = ParseInt(relative ? at.substr(1) : at);
+      if (!value || *value < 0 || *value > maxFrame) r.Fail("bad frame '" + r.words[0] + "'");
+      int64_t target = relative ? frame + *value : *value;
+      if (target < frame) r.Fail("frames must not go backwards");
+      frame = target;
+      r.next = 1;
+    }
+    TransportEvent event;
+    event.frame = frame;
+    event.line = lineNumber;
+    const std::string& command = r.Word("command");
+    using Kind = TransportEvent::Kind;
+    if (command == "pos") {
+      event.kind = Kind::Position;
+      event.a = r.Int("position", -maxFrame, maxFrame);
+    } else if (command == "block") {
+      event.kind = Kind::Block;
+      event.a = r.Int("block size", 1, kMaxBlock);
+    } else if (command == "tempo") {
+      event.kind = Kind::Tempo;
+      event.value = r.Number("tempo", 0, 10000);
+    } else if (command == "loop") {
+      if (r.next < r.words.size() && r.words[r.next] == "off") {
+        ++r.next;
+        event.kind = Kind::LoopOff;
+      } else {
+        event.kind = Kind::Loop;
+        event.a = r.Int("loop start", -maxFrame, maxFrame);
+        event.b = r.Int("loop end", -maxFrame, maxFrame);
+        if (event.b <= event.a) r.Fail("the loop must end after it starts");
+      }
+    } else if (command == "play") {
+      event.kind = Kind::Play;
+    } else if (command == "stop") {
+      event.kind = Kind::Stop;
+    } else if (command == "playstate") {
+      event.kind = Kind::PlayState;
+      event.a = r.Int("play state", 0, 255);
+    } else if (command == "offset") {
+      event.kind = Kind::Offset;
+      event.value = r.Number("offset", -1e9, 1e9);
+    } else if (command == "rate") {
+      event.kind = Kind::Rate;
+      event.value = r.Number("sample rate", 1, 10000000);
+    } else if (command == "set") {
+      event.kind = Kind::Set;
+      event.text = r.Word("NAME=VALUE");
+    } else {
+      r.Fail("unknown command '" + command + "'");
+    }
+    r.End();
+    events.push_back(event);
+  }
+  return events;
+}
+
+std::vector<TransportEvent> LoadTransportScript(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw HostError("cannot read transport script " + path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ParseTransportScript(text.str());
+}

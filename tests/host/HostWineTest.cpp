@@ -1,0 +1,207 @@
+// The Windows kelvane-host (i686 and x86_64 builds) under Wine: it must behave
+// exactly like the Linux host, on our fake modules and on Kelvane.dll.
+// A Windows build that is missing, or a Wine that cannot run it here, skips.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "HostRunner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kWineEnvironment = std::string("WINEPREFIX='") + WINE_PREFIX +
+                                     "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='";
+
+std::string WindowsPath(const std::string& path) {
+  std::string converted = "Z:" + fs::absolute(path).string();
+  for (char& c : converted)
+    if (c == '/') c = '\\';
+  return converted;
+}
+
+class HostWine : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    std::string arch = GetParam();
+    std::string dir = arch == "win32" ? KELVANE_WIN32_DIR : KELVANE_WIN64_DIR;
+    if (dir.empty()) GTEST_SKIP() << "KELVANE_" << arch << "_DIR is not set for this build";
+    exe_ = dir + "/host/kelvane-host.exe";
+    dllDir_ = dir;
+    if (!FileExists(exe_)) GTEST_SKIP() << "no Windows host at " << exe_ << " (build the " << arch << " preset)";
+    loader_ = Loader(arch);
+    if (loader_.empty()) GTEST_SKIP() << "Wine cannot run the " << arch << " host here: " << loaderProblem_[arch];
+  }
+
+  HostRun Run(const std::vector<std::string>& args) {
+    std::vector<std::string> command{loader_, exe_};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunProgram(command, kWineEnvironment);
+  }
+
+  std::string Fake(const std::string& name) const { return dllDir_ + "/tests/host/fakes/" + name + ".dll"; }
+
+  std::string exe_, dllDir_, loader_;
+
+ private:
+  // The x86_64 host goes straight to Wine's 64-bit loader where it is installed:
+  // the `wine` launcher prefers the 32-bit loader, which fails on a kernel
+  // without 32-bit support and crawls where qemu emulates it. The i686 host
+  // needs `wine`. The answer is kept next to the prefix for the other test
+  // processes (ctest runs each test alone), keyed by the host's build time.
+  std::string Loader(const std::string& arch) {
+    std::string cacheFile = std::string(WINE_PREFIX) + "." + arch + ".loader";
+    std::string key = exe_ + " " + std::to_string(fs::last_write_time(exe_).time_since_epoch().count());
+    std::vector<uint8_t> bytes = ReadFileBytes(cacheFile);
+    std::vector<std::string> cached = Lines(std::string(bytes.begin(), bytes.end()));
+    if (cached.size() == 3 && cached[0] == key) {
+      loaderProblem_[arch] = cached[2];
+      return cached[1];
+    }
+    std::vector<std::string> candidates;
+    if (arch == "win64") {
+      for (const char* path : {"/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "/opt/wine-stable/bin/wine64"})
+        if (FileExists(path)) candidates.push_back(path);
+    }
+    candidates.push_back("wine");
+    std::string found;
+    for (const std::string& candidate : candidates) {
+      // The first run may build the prefix, which takes minutes under an emulator.
+      HostRun run = RunProgram({"timeout", "1500", candidate, exe_, "help"}, kWineEnvironment);
+      if (run.exitCode == 0 && run.out.find("kelvane-host") != std::string::npos) {
+        found = candidate;
+        break;
+      }
+      std::string why = run.exitCode == 124 ? "no answer within 1500 s"
+                                            : Lines(run.err).empty() ? "no output" : Lines(run.err)[0];
+      loaderProblem_[arch] += candidate + ": " + why + "; ";
+    }
+    WriteTextFile(cacheFile, key + "\n" + found + "\n" + loaderProblem_[arch] + "\n");
+    return found;
+  }
+  static inline std::map<std::string, std::string> loaderProblem_;
+};
+
+// Where qemu runs 32-bit programs, each run of the i686 host takes about a
+// minute; checks that do not depend on the architecture then run on x86_64 only.
+bool Emulated32Bit() {
+  std::vector<uint8_t> status = ReadFileBytes("/proc/sys/fs/binfmt_misc/qemu-i386");
+  return std::string(status.begin(), status.end()).rfind("enabled", 0) == 0;
+}
+
+bool SameBits(const Wav& a, const Wav& b) {
+  if (a.rate != b.rate || a.channels.size() != b.channels.size()) return false;
+  for (size_t c = 0; c < a.channels.size(); ++c) {
+    if (a.channels[c].size() != b.channels[c].size()) return false;
+    if (std::memcmp(a.channels[c].data(), b.channels[c].data(), a.channels[c].size() * sizeof(double)) != 0)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST_P(HostWine, FakeModuleInfoMatchesTheLinuxHost) {
+  HostRun windows = Run({"info", WindowsPath(Fake("FakePassThrough"))});
+  ASSERT_EQ(windows.exitCode, 0) << windows.err;
+  HostRun linux = RunHost({"info", FakeModule("FakePassThrough")});
+  ASSERT_EQ(linux.exitCode, 0) << linux.err;
+  EXPECT_EQ(windows.out, linux.out);
+}
+
+TEST_P(HostWine, ReaperStandInAnswersTheSame) {
+  HostRun windows = Run({"info", WindowsPath(Fake("FakeProbe")), "--time-offset", "4.5", "--play-state", "6"});
+  ASSERT_EQ(windows.exitCode, 0) << windows.err;
+  HostRun linux = RunHost({"info", FakeModule("FakeProbe"), "--time-offset", "4.5", "--play-state", "6"});
+  EXPECT_EQ(windows.out, linux.out);
+  EXPECT_EQ(windows.err, "kelvane-host: SetEditCurPos(time=2.5, moveView=1, seekPlay=0)\n");
+}
+
+TEST_P(HostWine, FakeModulePassesAudioBitExactThroughMmioFiles) {
+  std::string folder = TestFolder();
+  Wav doubles = NoisyAudio(2, 7001, false, 21);
+  WriteWavFile(folder + "/in64.wav", doubles, "f64");
+  HostRun run = Run({"process", WindowsPath(Fake("FakePassThrough")), WindowsPath(folder + "/in64.wav"),
+                     WindowsPath(folder + "/out64.wav"), "--block", "300"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBits(doubles, ReadWavFile(folder + "/out64.wav")));
+
+  Wav floats = NoisyAudio(2, 7001, true, 22);
+  WriteWavFile(folder + "/in32.wav", floats, "f32");
+  run = Run({"process", WindowsPath(Fake("FakePassThrough")), WindowsPath(folder + "/in32.wav"),
+             WindowsPath(folder + "/out32.wav"), "--float"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBits(floats, ReadWavFile(folder + "/out32.wav")));
+
+  if (std::string(GetParam()) == "win32" && Emulated32Bit()) return;
+  // 16-bit input is scaled as libsndfile scales it.
+  WriteWavFile(folder + "/in16.wav", floats, "s16");
+  run = Run({"process", WindowsPath(Fake("FakePassThrough")), WindowsPath(folder + "/in16.wav"),
+             WindowsPath(folder + "/out16.wav")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBits(ReadWavFile(folder + "/in16.wav"), ReadWavFile(folder + "/out16.wav")));
+}
+
+TEST_P(HostWine, BadInputGivesOneErrorLine) {
+  if (std::string(GetParam()) == "win32" && Emulated32Bit())
+    GTEST_SKIP() << "32-bit programs run under qemu here; this check does not depend on the architecture "
+                    "and runs with the x86_64 host";
+  std::string folder = TestFolder();
+  WriteTextFile(folder + "/text.dll", "not a module");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"info", WindowsPath(folder + "/text.dll")},
+           {"info", WindowsPath(folder + "/missing.dll")},
+           {"process", WindowsPath(Fake("FakePassThrough")), WindowsPath(folder + "/text.dll"),
+            WindowsPath(folder + "/o.wav")},
+           {"info"},
+       }) {
+    HostRun run = Run(args);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_FALSE(run.crashed);
+    ASSERT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("kelvane-host: error: ", 0), 0u) << run.err;
+  }
+}
+
+TEST_P(HostWine, KelvaneInfoMatchesTheLinuxModule) {
+  std::string dll = dllDir_ + "/Kelvane.dll";
+  if (!FileExists(dll)) GTEST_SKIP() << "no " << dll;
+  HostRun linux = RunHost({"info", KELVANE_MODULE});
+  if (linux.err.find("exports neither") != std::string::npos)
+    GTEST_SKIP() << "the Kelvane module in this build has no VST 2 entry point yet";
+  ASSERT_EQ(linux.exitCode, 0) << linux.err;
+  HostRun windows = Run({"info", WindowsPath(dll)});
+  ASSERT_EQ(windows.exitCode, 0) << windows.err;
+  EXPECT_EQ(windows.out, linux.out);
+  EXPECT_NE(windows.out.find("identify: 1316373862\n"), std::string::npos) << windows.out;
+}
+
+TEST_P(HostWine, KelvanePassesAudioBitExactInBothPrecisions) {
+  std::string dll = dllDir_ + "/Kelvane.dll";
+  if (!FileExists(dll)) GTEST_SKIP() << "no " << dll;
+  if (RunHost({"info", KELVANE_MODULE}).err.find("exports neither") != std::string::npos)
+    GTEST_SKIP() << "the Kelvane module in this build has no VST 2 entry point yet";
+  std::string folder = TestFolder();
+  Wav doubles = PlainAudio(2, 12000, false, 31);
+  Wav floats = PlainAudio(2, 12000, true, 32);
+  WriteWavFile(folder + "/in64.wav", doubles, "f64");
+  WriteWavFile(folder + "/in32.wav", floats, "f32");
+  HostRun run = Run({"process", WindowsPath(dll), WindowsPath(folder + "/in64.wav"), WindowsPath(folder + "/d.wav"),
+                     "--save-state", WindowsPath(folder + "/win.state")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBits(doubles, ReadWavFile(folder + "/d.wav")));
+  run = Run({"process", WindowsPath(dll), WindowsPath(folder + "/in32.wav"), WindowsPath(folder + "/f.wav"), "--float",
+             "--block", "100"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(SameBits(floats, ReadWavFile(folder + "/f.wav")));
+  // The Windows module's state is the Linux module's state, byte for byte.
+  HostRun save = RunHost({"state", "save", KELVANE_MODULE, folder + "/linux.state"});
+  ASSERT_EQ(save.exitCode, 0) << save.err;
+  EXPECT_EQ(ReadFileBytes(folder + "/win.state"), ReadFileBytes(folder + "/linux.state"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Arch, HostWine, ::testing::Values("win32", "win64"),
+                         [](const auto& info) { return std::string(info.param); });
