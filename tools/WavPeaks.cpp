@@ -1,6 +1,7 @@
 // wav-peaks: prints the peak level of sample ranges of WAV files, so the demo
 // can show what the plug-in did inside and outside its shapes.
 // Usage: wav-peaks FILE LABEL=START:END [LABEL=START:END ...]   (samples)
+//        wav-peaks --compare A B   (are the samples of two files identical?)
 #include <sndfile.h>
 
 #include <algorithm>
@@ -11,20 +12,55 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+bool Load(const char* path, SF_INFO& info, std::vector<double>& samples) {
+  info = SF_INFO{};
+  SNDFILE* file = sf_open(path, SFM_READ, &info);
+  if (!file) {
+    std::fprintf(stderr, "wav-peaks: error: cannot read %s: %s\n", path, sf_strerror(nullptr));
+    return false;
+  }
+  samples.assign(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels), 0.0);
+  sf_readf_double(file, samples.data(), info.frames);
+  sf_close(file);
+  return true;
+}
+
+int Compare(const char* a, const char* b) {
+  SF_INFO infoA, infoB;
+  std::vector<double> x, y;
+  if (!Load(a, infoA, x) || !Load(b, infoB, y)) return 1;
+  if (infoA.channels != infoB.channels || x.size() != y.size()) {
+    std::printf("  %s and %s differ in length or channels\n", a, b);
+    return 1;
+  }
+  size_t differing = 0;
+  double largest = 0.0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (x[i] != y[i]) ++differing;
+    largest = std::max(largest, std::fabs(x[i] - y[i]));
+  }
+  if (differing == 0) {
+    std::printf("  %s: every sample identical to %s\n", b, a);
+    return 0;
+  }
+  std::printf("  %s: %zu samples differ from %s, by at most %.3g\n", b, differing, a, largest);
+  return 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--compare") == 0) return Compare(argv[2], argv[3]);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: wav-peaks FILE LABEL=START:END ...\n");
+    std::fprintf(stderr, "usage: wav-peaks FILE LABEL=START:END ... | wav-peaks --compare A B\n");
     return 2;
   }
   SF_INFO info{};
-  SNDFILE* file = sf_open(argv[1], SFM_READ, &info);
-  if (!file) {
-    std::fprintf(stderr, "wav-peaks: error: cannot read %s: %s\n", argv[1], sf_strerror(nullptr));
-    return 1;
-  }
-  std::vector<double> samples(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-  sf_count_t frames = sf_readf_double(file, samples.data(), info.frames);
-  sf_close(file);
+  std::vector<double> samples;
+  if (!Load(argv[1], info, samples)) return 1;
+  const sf_count_t frames = info.frames;
   for (int i = 2; i < argc; ++i) {
     const char* eq = std::strchr(argv[i], '=');
     long long start = 0, end = 0;

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Kelvane's demo: builds the plug-in, renders a generated piece of music through
+# a set of gain shapes with the Linux module and with both Windows DLLs (under
+# Wine), writes the WAV files to demo-output/ and prints the peak levels inside
+# and outside the shapes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/demo-output
+
+./scripts/install-deps.sh
+i386=$(./scripts/enable-i386.sh)
+
+echo "== building (Linux release, Windows i686 and x86_64)"
+for preset in release win32 win64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
+done
+host=$root/build/release/host/kelvane-host
+peaks=$root/build/release/tools/wav-peaks
+
+mkdir -p "$out"
+cd "$out"
+echo "== generating 12 s of test music: input.wav"
+"$host" generate input.wav --seconds 12
+echo "== making the saved state with four gain shapes: shapes.state (text in scripts/demo-shapes.txt)"
+"$host" state make "$root/scripts/demo-shapes.txt" shapes.state
+"$host" state dump shapes.state | grep -E "^(segment|  (bypass|mute|blend|clip) )" | paste -sd' ' | sed 's/segment/\nsegment/g' | tail -n +2
+
+echo "== Linux: Kelvane.so"
+"$host" process "$root/build/release/Kelvane.so" input.wav linux.wav --state shapes.state
+"$host" process "$root/build/release/Kelvane.so" input.wav linux-float.wav --state shapes.state --float
+
+export WINEPREFIX=$root/build/demo-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+wine64=wine64
+command -v wine64 >/dev/null || wine64=/usr/lib/wine/wine64
+echo "== Windows x86_64: Kelvane.dll under Wine (the first run sets up a Wine prefix)"
+cp "$root/build/win64/Kelvane.dll" kelvane64.dll
+cp "$root/build/win64/host/kelvane-host.exe" kelvane-host64.exe
+"$wine64" kelvane-host64.exe process kelvane64.dll input.wav win64.wav --state shapes.state
+if [[ $i386 == *"cannot run"* ]]; then
+  echo "== Windows i686: skipped ($i386)"
+else
+  echo "== Windows i686: Kelvane.dll under Wine ($i386)"
+  cp "$root/build/win32/Kelvane.dll" kelvane32.dll
+  cp "$root/build/win32/host/kelvane-host.exe" kelvane-host32.exe
+  wine kelvane-host32.exe process kelvane32.dll input.wav win32.wav --state shapes.state
+fi
+
+echo
+echo "== peak levels (input, then the Linux module's output)"
+ranges=(
+  "before any shape=0:44100"
+  "follower swell (blend 0)=44100:132300"
+  "between=141120:176400"
+  "clipper at -14 dB (blend 1)=176400:264600"
+  "muted=308700:352800"
+  "bypassed=396900:441000"
+  "after the shapes=450000:529200"
+)
+echo "input.wav:"
+"$peaks" input.wav "${ranges[@]}"
+echo "linux.wav:"
+"$peaks" linux.wav "${ranges[@]}"
+
+echo
+echo "== do the modules agree?"
+"$peaks" --compare linux.wav linux-float.wav || echo "  (single precision rounds each sample to float)"
+for f in win64.wav win32.wav; do
+  [ -f "$f" ] && "$peaks" --compare linux.wav "$f"
+done
+echo
+echo "Written to $out:"
+ls -1 "$out"/*.wav
