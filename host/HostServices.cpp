@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "HostPngLoader.h"
 #include "NumberText.h"
 
 namespace {
@@ -136,6 +137,7 @@ VstIntPtr HostServices::NamedFunction(const char* name) const {
   if (std::strcmp(name, "get_config_var") == 0) return reinterpret_cast<VstIntPtr>(&GetConfigVar);
   if (std::strcmp(name, "GetPlayState") == 0) return reinterpret_cast<VstIntPtr>(&GetPlayState);
   if (std::strcmp(name, "SetEditCurPos") == 0) return reinterpret_cast<VstIntPtr>(&SetEditCurPos);
+  if (std::strcmp(name, "LICE_LoadPNGFromResource") == 0) return reinterpret_cast<VstIntPtr>(&LoadPngFromResource);
   return 0;
 }
 

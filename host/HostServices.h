@@ -2,7 +2,7 @@
 // audioMasterCallback. By default the host stands in for REAPER: it names itself
 // so, answers time requests from its transport and hands out the REAPER
 // functions that plug-ins fetch by name ("get_config_var", "GetPlayState",
-// "SetEditCurPos"). With the plain-host setting it is an ordinary VST 2 host.
+// "SetEditCurPos", "LICE_LoadPNGFromResource"). With the plain-host setting it is an ordinary VST 2 host.
 #pragma once
 
 #include <cstdint>
