@@ -3,18 +3,10 @@
 
 #include <windows.h>
 
+#include "platform/win32/WideText.h"
 #include "HostError.h"
 
 namespace {
-
-std::wstring Widen(const std::string& text) {
-  int count = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (count <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(count), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), count);
-  wide.resize(static_cast<size_t>(count - 1));
-  return wide;
-}
 
 std::string SystemMessage(DWORD code) {
   char* buffer = nullptr;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/win32/WideText.h"
 #include "HostError.h"
 #include "WavFile.h"
 
@@ -14,15 +15,6 @@ namespace {
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-
-std::wstring Widen(const std::string& text) {
-  int count = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (count <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(count), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), count);
-  wide.resize(static_cast<size_t>(count - 1));
-  return wide;
-}
 
 class MmioFile {
  public:
