@@ -23,11 +23,11 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
       inlineValue = name.substr(equals + 1);
       name.resize(equals);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& s : specs)
-      if (name == s.name) spec = &s;
-    if (!spec) throw HostError("unknown option --" + name + " (see kelvane-host --help)", true);
-    if (!spec->takesValue) {
+      if (name == s.name) option = &s;
+    if (!option) throw HostError("unknown option --" + name + " (see kelvane-host --help)", true);
+    if (!option->takesValue) {
       if (inlineValue) throw HostError("option --" + name + " takes no value", true);
       values_[name].push_back("");
       continue;
