@@ -49,9 +49,8 @@ void Control::SetDimmed(bool grayed) {
 
 void Control::MarkDirty(bool push) {
   double v = Value();
-  // NaN compares false both ways: it ends up at the lower bound.
+  // std::max(low, NaN) is low, so a NaN value ends up at the lower bound.
   v = std::min(clampHigh_, std::max(clampLow_, v));
-  if (!(v >= clampLow_)) v = clampLow_;
   SetValue(v);
   dirty_.store(true, std::memory_order_relaxed);
   if (push && plug_ && paramIndex_ >= 0) plug_->ParamChangedByEditor(paramIndex_, v);

@@ -31,19 +31,23 @@ EffectPlugin::EffectPlugin()
   if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
   std::memset(captureRing_.Data(), 0, captureRing_.Size());
 
-  ParamAt(kReset)->DeclareSwitch("reset", false);
-
+  // ParamAt answers null when it cannot allocate: a plug-in without its
+  // parameters is not built at all.
+  Param* reset = ParamAt(kReset);
   Param* bright = ParamAt(kBright);
+  Param* colormap = ParamAt(kColormap);
+  if (!reset || !bright || !colormap) throw std::bad_alloc();
+
+  reset->DeclareSwitch("reset", false);
+
   bright->DeclareNumber("bright", kDefaultBright, 0.1, 10.0, 0.1, "x");
   bright->SetCurveExponent(2.0);
 
-  Param* colormap = ParamAt(kColormap);
   colormap->DeclareChoice("colormap", static_cast<int>(kDefaultColormap), 4);
   colormap->SetValueText(0, "pompeii");
   colormap->SetValueText(1, "thermal");
   colormap->SetValueText(2, "chlorine");
   colormap->SetValueText(3, "brrr");
-  if (ParamCount() != kParamCount) throw std::bad_alloc();
 }
 
 EffectPlugin::~EffectPlugin() = default;
@@ -89,12 +93,12 @@ void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
   if (!ReserveSpareBuffers(frames)) return;
   auto* silence = reinterpret_cast<double*>(spareInput_.Data());
   auto* spareOut = reinterpret_cast<double*>(spareOutput_.Data());
-  int inputs_ = InputChannels();
-  int outputs_ = OutputChannels();
-  const double* in0 = inputs_ >= 1 && inputs[0] ? inputs[0] : silence;
-  const double* in1 = inputs_ >= 2 && inputs[1] ? inputs[1] : silence;
-  double* out0 = outputs_ >= 1 && outputs[0] ? outputs[0] : spareOut;
-  double* out1 = outputs_ >= 2 && outputs[1] ? outputs[1] : spareOut + frames;
+  const int inputCount = InputChannels();
+  const int outputCount = OutputChannels();
+  const double* in0 = inputCount >= 1 && inputs[0] ? inputs[0] : silence;
+  const double* in1 = inputCount >= 2 && inputs[1] ? inputs[1] : silence;
+  double* out0 = outputCount >= 1 && outputs[0] ? outputs[0] : spareOut;
+  double* out1 = outputCount >= 2 && outputs[1] ? outputs[1] : spareOut + frames;
   size_t bytes = static_cast<size_t>(frames) * sizeof(double);
   // Hosts may process in place: the buffers can be the same.
   std::memmove(out0, in0, bytes);

@@ -42,28 +42,27 @@ void BitmapGraphics::PrepareSurface() {
   delete scratch_;
   surface_ = new (std::nothrow) SectionBitmap(Width(), Height());
   scratch_ = new (std::nothrow) HeapBitmap(0, 0);
-  size_t bytes = static_cast<size_t>(ControlCount()) * sizeof(DirtySlot);
-  if (dirtySlots_.Resize(bytes)) {
+  dirtySlots_.Resize(0);
+  SizeDirtySlots();
+}
+
+int BitmapGraphics::SizeDirtySlots() {
+  size_t have = dirtySlots_.Size() / sizeof(DirtySlot);
+  size_t want = static_cast<size_t>(ControlCount());
+  if (have < want && dirtySlots_.Resize(want * sizeof(DirtySlot))) {
     auto* slots = reinterpret_cast<DirtySlot*>(dirtySlots_.Data());
-    for (int i = 0; i < ControlCount(); ++i) slots[i] = DirtySlot{};
+    for (size_t i = have; i < want; ++i) slots[i] = DirtySlot{};
+    have = want;
   }
+  return static_cast<int>(have < want ? have : want);
 }
 
 uint32_t* BitmapGraphics::SurfacePixels() { return surface_ ? surface_->PixelData() : nullptr; }
 
 bool BitmapGraphics::Paint() {
   PixelRect invalid = BeginWindowPaint();
-  int count = ControlCount();
   // Controls attached after PrepareSurface get slots too.
-  if (dirtySlots_.Size() < static_cast<size_t>(count) * sizeof(DirtySlot)) {
-    size_t old = dirtySlots_.Size() / sizeof(DirtySlot);
-    if (dirtySlots_.Resize(static_cast<size_t>(count) * sizeof(DirtySlot))) {
-      auto* grown = reinterpret_cast<DirtySlot*>(dirtySlots_.Data());
-      for (size_t i = old; i < static_cast<size_t>(count); ++i) grown[i] = DirtySlot{};
-    } else {
-      count = static_cast<int>(old);
-    }
-  }
+  int count = SizeDirtySlots();
   auto* slots = reinterpret_cast<DirtySlot*>(dirtySlots_.Data());
 
   for (int i = 0; i < count; ++i) {

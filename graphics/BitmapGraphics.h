@@ -52,6 +52,9 @@ class BitmapGraphics : public WindowLayer {
   static int ModeWord(const BlendSpec& blend);
 
  private:
+  // One slot per control (new ones zeroed); returns how many controls have a slot.
+  int SizeDirtySlots();
+
   SectionBitmap* surface_ = nullptr;
   HeapBitmap* scratch_ = nullptr;
   PixelRect clipRect_{};

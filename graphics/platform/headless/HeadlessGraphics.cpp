@@ -68,18 +68,20 @@ void HeadlessGraphics::ChooseFile(TextBuffer& out, int, const char*) { out.Set("
 
 #ifdef _WIN32
 
-void HeadlessGraphics::GetHostFolder(TextBuffer& out) {
+namespace {
+// The folder of a module's file (null: the host's executable), or empty.
+void SetFolderOfModule(TextBuffer& out, HMODULE module) {
   char name[256];
-  DWORD n = GetModuleFileNameA(nullptr, name, sizeof name);
+  DWORD n = GetModuleFileNameA(module, name, sizeof name);
   if (n == 0 || n >= sizeof name) return out.Set(""), void();
   SetFolderOf(out, name, '\\');
 }
+}  // namespace
+
+void HeadlessGraphics::GetHostFolder(TextBuffer& out) { SetFolderOfModule(out, nullptr); }
 
 void HeadlessGraphics::GetModuleFolder(TextBuffer& out) {
-  char name[256];
-  DWORD n = GetModuleFileNameA(static_cast<HINSTANCE>(ModuleHandle), name, sizeof name);
-  if (n == 0 || n >= sizeof name) return out.Set(""), void();
-  SetFolderOf(out, name, '\\');
+  SetFolderOfModule(out, static_cast<HMODULE>(ModuleHandle));
 }
 
 bool HeadlessGraphics::ShellOpen(const char* target) {
