@@ -48,7 +48,10 @@ class EffectPlugin : public PlugBase {
   EditPanel* Panel() const { return editPanel_; }
 
  private:
-  bool ReserveSpareBuffers(int frames);
+  // Sizes the spare input and/or output channels for blocks of `frames`.
+  bool ReserveSpareBuffers(int frames, bool input, bool output);
+  // Audio thread: the block without shaping, for when the spare channels cannot grow.
+  void PassThrough(double** inputs, double** outputs, int frames);
   void Capture(const double* left, const double* right, int frames, int64_t position);
 
   // Capture ring counters, guarded by CaptureLock.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Module.h"
@@ -107,8 +108,11 @@ TEST_F(EffectFixture, ProgramsAreAbsent) {
 }
 
 TEST_F(EffectFixture, Pins) {
+  // The published record is 128 bytes; the plug-in writes only the fields it knows.
+  static_assert(sizeof(VstPinProperties) == 128);
   VstPinProperties pin{};
   pin.arrangementType = 77;
+  std::memset(pin.future, 0x5A, sizeof pin.future);
   ASSERT_EQ(Dispatch(effect, effGetInputProperties, 0, 0, &pin), 1);
   EXPECT_STREQ(pin.label, "Input 0");
   EXPECT_EQ(pin.flags, 3);
@@ -121,6 +125,7 @@ TEST_F(EffectFixture, Pins) {
   EXPECT_EQ(Dispatch(effect, effGetInputProperties, 0, 0, nullptr), 0);
   ASSERT_EQ(Dispatch(effect, effGetOutputProperties, 1, 0, &pin), 1);
   EXPECT_STREQ(pin.label, "Output 1");
+  EXPECT_EQ(std::string(pin.future, sizeof pin.future), std::string(48, '\x5A'));
 }
 
 TEST_F(EffectFixture, CanDo) {
@@ -279,6 +284,27 @@ TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
     plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8);
     EXPECT_EQ(plug.InputChannels(), 4);
   }
+}
+
+// The first process call settles the channel counts under PlugLock, like the
+// speaker-arrangement opcode: while another thread holds the lock, nothing moves.
+TEST(PlugBase, FirstCallLimitsChannelsUnderTheLock) {
+  FakeHost host;
+  ScopedHost scope(host);
+  WidePlug plug;
+  double buf[4][8] = {};
+  double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
+  std::thread audio;
+  {
+    LockGuard hold(plug.PlugLock());
+    audio = std::thread([&] { plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(plug.InputChannels(), 4);
+    EXPECT_EQ(plug.OutputChannels(), 4);
+  }
+  audio.join();
+  EXPECT_EQ(plug.InputChannels(), 2);
+  EXPECT_EQ(plug.OutputChannels(), 2);
 }
 
 TEST(PlugBase, EditorChangesTellTheHostFirst) {

@@ -109,6 +109,22 @@ TEST_F(StateFixture, RoundTripRestoresParametersAndShapes) {
   e2->dispatcher(e2, effClose, 0, 0, nullptr, 0.0f);
 }
 
+// A host may hand back the very buffer effGetChunk returned.
+TEST_F(StateFixture, ItsOwnChunkBufferHandedBackLoads) {
+  plug->EngineStore().InsertSegment(0, MakeSegment(100, 900, 0.5));
+  effect->setParameter(effect, EffectPlugin::kColormap, 0.0f);
+  void* data = nullptr;
+  VstIntPtr size = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);
+  ASSERT_EQ(size, 24 + 128);
+  Bytes before(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  before[24 + 1] = 0;  // `selected` is not restored
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 0, size, data, 0.0f), 1);
+  EXPECT_EQ(Plain(EffectPlugin::kColormap), 0.0);
+  ASSERT_EQ(plug->EngineStore().Count(), 1);
+  EXPECT_EQ(plug->EngineStore().At(0)->end.pos, 900);
+  EXPECT_EQ(Save(), before);
+}
+
 TEST_F(StateFixture, HeaderOnlyStateClearsShapes) {
   plug->EngineStore().InsertSegment(0, MakeSegment(0, 100, 1.0));
   EXPECT_EQ(Load(Header(1001, 20.0, -4.0)), 1);
