@@ -26,7 +26,7 @@ int16_t CaptureEntry(double left, double right) {
 }  // namespace
 
 EffectPlugin::EffectPlugin()
-    : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), 1024,
+    : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), kInitialDelay,
                /*usesMidi=*/false, /*canMono=*/true, /*usesChunks=*/true) {
   if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
   std::memset(captureRing_.Data(), 0, captureRing_.Size());

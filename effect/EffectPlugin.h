@@ -22,6 +22,9 @@ class EffectPlugin : public PlugBase {
   static constexpr int kRingEntries = 16384;
   // A position further than this from the expected one is a jump (seek or loop).
   static constexpr int kJumpTolerance = 8;
+  // The process delays nothing, so it declares no latency: a host that
+  // compensates a declared delay would otherwise move the track early.
+  static constexpr int kInitialDelay = 0;
 
   EffectPlugin();
   ~EffectPlugin() override;

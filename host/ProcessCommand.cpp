@@ -1,5 +1,10 @@
 // process: runs a WAV file through the module, block by block, while the
 // transport follows the start position and the transport script.
+//
+// A module that declares latency (initialDelay D) is compensated as a DAW does
+// it: the input is fed D frames ahead of the play position the module is told,
+// D frames of silence follow the file so the delayed tail comes out, and the
+// first D output frames are dropped. The output file lines up with the input.
 #include <algorithm>
 #include <cstdio>
 
@@ -35,15 +40,18 @@ class Processor {
     for (auto& c : outputsF_) outPtrF_.push_back(c.data());
   }
 
-  // One block: frames [frame, frame + n) of `in` into the same frames of `out`.
-  void Block(const AudioData& in, AudioData& out, int64_t frame, int32_t n) {
-    size_t from = static_cast<size_t>(frame), count = static_cast<size_t>(n);
+  // One block: frames [frame, frame + n) of `in` (silence past its end) into
+  // frames [frame - delay, frame - delay + n) of `out` (those that exist).
+  void Block(const AudioData& in, AudioData& out, int64_t frame, int32_t n, int64_t delay) {
+    const int64_t inFrames = in.Frames(), outFrames = in.Frames();  // the output is as long as the input
+    size_t count = static_cast<size_t>(n);
     for (size_t c = 0; c < inputs_.size(); ++c) {
       // A mono file feeds every input; missing channels of a wider module get silence.
       const std::vector<double>* source =
           c < in.channels.size() ? &in.channels[c] : in.channels.size() == 1 ? &in.channels[0] : nullptr;
       for (size_t i = 0; i < count; ++i) {
-        double v = source ? (*source)[from + i] : 0.0;
+        const int64_t at = frame + static_cast<int64_t>(i);
+        double v = source && at < inFrames ? (*source)[static_cast<size_t>(at)] : 0.0;
         inputs_[c][i] = v;
         inputsF_[c][i] = static_cast<float>(v);
       }
@@ -57,8 +65,11 @@ class Processor {
     else
       e->processDoubleReplacing(e, inPtr_.data(), outPtr_.data(), n);
     for (size_t c = 0; c < outputs_.size(); ++c)
-      for (size_t i = 0; i < count; ++i)
-        out.channels[c][from + i] = single_ ? static_cast<double>(outputsF_[c][i]) : outputs_[c][i];
+      for (size_t i = 0; i < count; ++i) {
+        const int64_t at = frame + static_cast<int64_t>(i) - delay;
+        if (at >= 0 && at < outFrames)
+          out.channels[c][static_cast<size_t>(at)] = single_ ? static_cast<double>(outputsF_[c][i]) : outputs_[c][i];
+      }
   }
 
  private:
@@ -124,10 +135,12 @@ int RunProcess(const Args& args) {
   out.channels.assign(static_cast<size_t>(plugin.Effect().numOutputs), std::vector<double>(in.channels[0].size()));
   Processor processor(plugin, single, maxBlock);
 
-  const int64_t total = in.Frames();
+  // Script frames count the frames fed to the module.
+  const int64_t delay = std::max<int64_t>(0, plugin.Effect().initialDelay);
+  const int64_t total = in.Frames() + delay;
   int64_t frame = 0;
   size_t next = 0;
-  int64_t position = start;
+  int64_t position = start - delay;
   while (frame < total) {
     for (; next < script.size() && script[next].frame <= frame; ++next) {
       const TransportEvent& ev = script[next];
@@ -154,7 +167,7 @@ int RunProcess(const Args& args) {
     if (host.settings.trace)
       std::fprintf(stderr, "host: block frame=%lld pos=%lld frames=%lld\n", static_cast<long long>(frame),
                    static_cast<long long>(position), static_cast<long long>(n));
-    processor.Block(in, out, frame, static_cast<int32_t>(n));
+    processor.Block(in, out, frame, static_cast<int32_t>(n), delay);
     t.changed = false;
     frame += n;
     if (t.playing) {
@@ -168,8 +181,9 @@ int RunProcess(const Args& args) {
   plugin.Dispatch(effMainsChanged, 0, 0);
   SaveStateIfAsked(plugin, line);
   WriteWav(line.Positional()[2], out, format == "f32" ? WavSampleFormat::Float32 : WavSampleFormat::Float64);
-  std::printf("processed %lld frames, %zu in / %zu out channels, %d Hz, %s\n", static_cast<long long>(total),
+  std::printf("processed %lld frames, %zu in / %zu out channels, %d Hz, %s\n", static_cast<long long>(in.Frames()),
               in.channels.size(), out.channels.size(), in.sampleRate,
               single ? "processReplacing" : "processDoubleReplacing");
+  if (delay > 0) std::printf("compensated a latency of %lld frames\n", static_cast<long long>(delay));
   return 0;
 }

@@ -48,7 +48,7 @@ TEST_F(EffectFixture, IdentityAndStrings) {
   EXPECT_EQ(effect->numPrograms, 0);
   EXPECT_EQ(effect->numInputs, 2);
   EXPECT_EQ(effect->numOutputs, 2);
-  EXPECT_EQ(effect->initialDelay, 1024);
+  EXPECT_EQ(effect->initialDelay, 0);
   EXPECT_EQ(effect->ioRatio, 1.0f);
   EXPECT_EQ(effect->flags, 4152);  // no editor yet
   EXPECT_EQ(Dispatch(effect, effIdentify), 1316373862);
