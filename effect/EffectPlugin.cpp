@@ -50,7 +50,10 @@ EffectPlugin::EffectPlugin()
   colormap->SetValueText(3, "brrr");
 }
 
-EffectPlugin::~EffectPlugin() = default;
+EffectPlugin::~EffectPlugin() {
+  // The editor's controls point into this object's members: it goes first.
+  DestroyEditor();
+}
 
 bool EffectPlugin::ReserveSpareBuffers(int frames) {
   // One silent input channel and two output channels stand in for missing ones.

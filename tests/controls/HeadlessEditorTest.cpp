@@ -10,7 +10,8 @@
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
 #include "effect/EffectPlugin.h"
-#include "graphics/BitmapGraphics.h"
+#include "graphics/EditorSurface.h"
+#include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/PngImages.h"
 #include "graphics/SectionBitmap.h"
 #include "tests/core/FakeHost.h"
@@ -19,7 +20,7 @@
 namespace {
 
 BitmapGraphics* BuildTestEditor(EffectPlugin* plug) {
-  auto* g = new BitmapGraphics(plug, 640, 540, 18);
+  auto* g = CreateEditorSurface(SurfaceKind::Headless, plug, 640, 540, 18);
   g->SetMouseOverWanted(true);
   g->SetBackdrop(kBackgroundImageId);
   ImageRef button = g->FetchImage(kButtonImageId, 2);
@@ -42,7 +43,8 @@ TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   ASSERT_NE(plug, nullptr);
   AEffect* effect = plug->Effect();
   BitmapGraphics* g = BuildTestEditor(plug);
-  EXPECT_EQ(effect->flags, 4153);
+  // A headless editor opens no window: the host is told there is no editor.
+  EXPECT_EQ(effect->flags, 4152);
   ERect* rect = nullptr;
   ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
   EXPECT_EQ(rect->right, 640);
@@ -102,6 +104,14 @@ TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   effect->setParameter(effect, EffectPlugin::kBright, 1.0f);
   EXPECT_TRUE(g->ControlAt(1)->NeedsRedraw());
   EXPECT_EQ(g->ControlAt(1)->Value(), 1.0);
+
+  // Closing the editor while "reset" is held lets go of it: the delayed reset
+  // never runs for a press that cannot end any more.
+  g->MousePress(240, 494, left);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 1.0f);
+  EXPECT_EQ(effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 0.0f);
+  EXPECT_EQ(g->CapturedControl(), -1);
 
   // Every automation went to the host first.
   EXPECT_GE(host.CountCalls(audioMasterAutomate), 50);
