@@ -9,6 +9,7 @@
 #include "core/HeapBuffer.h"
 #include "core/PlugBase.h"
 #include "core/RecursiveLock.h"
+#include "graphics/EditorSurface.h"
 #include "shapes/ShapeStore.h"
 
 class WaveDisplay;
@@ -26,7 +27,9 @@ class EffectPlugin : public PlugBase {
   // compensates a declared delay would otherwise move the track early.
   static constexpr int kInitialDelay = 0;
 
-  EffectPlugin();
+  // `editorKind`: the platform's window for a host; tools and tests may ask for
+  // an editor without a window.
+  explicit EffectPlugin(SurfaceKind editorKind = SurfaceKind::Window);
   ~EffectPlugin() override;
 
   // Audio thread, PlugLock held.
@@ -51,6 +54,7 @@ class EffectPlugin : public PlugBase {
   EditPanel* Panel() const { return editPanel_; }
 
  private:
+  void BuildEditor(SurfaceKind kind);
   // Sizes the spare input and/or output channels for blocks of `frames`.
   bool ReserveSpareBuffers(int frames, bool input, bool output);
   // Audio thread: the block without shaping, for when the spare channels cannot grow.
