@@ -25,8 +25,8 @@ int16_t CaptureEntry(double left, double right) {
 
 }  // namespace
 
-EffectPlugin::EffectPlugin(SurfaceKind editorKind)
-    : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), kInitialDelay,
+EffectPlugin::EffectPlugin(audioMasterCallback host, SurfaceKind editorKind)
+    : PlugBase(host, kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), kInitialDelay,
                /*usesMidi=*/false, /*canMono=*/true, /*usesChunks=*/true) {
   if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
   std::memset(captureRing_.Data(), 0, captureRing_.Size());
@@ -217,9 +217,9 @@ void EffectPlugin::ClearEngineShapes() {
   engineStore_.ClearShapes();
 }
 
-PlugBase* CreateEffectInstance() {
+PlugBase* CreateEffectInstance(audioMasterCallback host) {
   try {
-    return new EffectPlugin();
+    return new EffectPlugin(host);
   } catch (...) {
     return nullptr;  // the memory of a failed construction is already freed
   }

@@ -29,7 +29,8 @@ class EffectPlugin : public PlugBase {
 
   // `editorKind`: the platform's window for a host; tools and tests may ask for
   // an editor without a window.
-  explicit EffectPlugin(SurfaceKind editorKind = SurfaceKind::Window);
+  // `host`: the callback of the host creating this instance.
+  explicit EffectPlugin(audioMasterCallback host, SurfaceKind editorKind = SurfaceKind::Window);
   ~EffectPlugin() override;
 
   // Audio thread, PlugLock held.

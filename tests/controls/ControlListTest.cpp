@@ -161,7 +161,7 @@ TEST(ControlList, DirtyCollectionUnitesRects) {
 }
 
 struct TwoParamPlug : PlugBase {
-  TwoParamPlug() : PlugBase(2, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
+  explicit TwoParamPlug(audioMasterCallback host) : PlugBase(host, 2, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
     ParamAt(0)->DeclareNumber("a", 0.25, 0.0, 1.0, 0.01, "");
     ParamAt(1)->DeclareSwitch("b", false);
   }
@@ -169,8 +169,7 @@ struct TwoParamPlug : PlugBase {
 
 TEST(ControlValues, PushPullDefaultsWheelAndClamp) {
   FakeHost host;
-  ScopedHost scope(host);
-  TwoParamPlug plug;
+  TwoParamPlug plug(host.Callback());
   RecordingGraphics g(&plug);
   auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
   auto* other = new Probe({20, 0, 30, 10}, &plug, 1);
@@ -209,8 +208,7 @@ TEST(ControlValues, PushPullDefaultsWheelAndClamp) {
 
 TEST(ControlValues, RightClickOpensThePromptUnlessDisabled) {
   FakeHost host;
-  ScopedHost scope(host);
-  TwoParamPlug plug;
+  TwoParamPlug plug(host.Callback());
   auto* g = new RecordingGraphics(&plug);
   auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
   g->AddControl(knob);
@@ -232,8 +230,7 @@ TEST(ControlValues, RightClickOpensThePromptUnlessDisabled) {
 
 TEST(ControlValues, HostValuesReachTheControlsAsTheParameterTookThem) {
   FakeHost host;
-  ScopedHost scope(host);
-  TwoParamPlug plug;
+  TwoParamPlug plug(host.Callback());
   auto* g = new RecordingGraphics(&plug);
   auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
   auto* toggle = new Probe({20, 0, 30, 10}, &plug, 1);

@@ -20,11 +20,10 @@ VstIntPtr Dispatch(AEffect* e, VstInt32 op, VstInt32 index = 0, VstIntPtr value 
 
 struct EffectFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   AEffect* effect = nullptr;
 
   void SetUp() override {
-    PlugBase* plug = CreateEffectInstance();
+    PlugBase* plug = CreateEffectInstance(host.Callback());
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -217,7 +216,7 @@ TEST_F(EffectFixture, BothProcessEntriesPassAudio) {
 
 // A plug-in of this framework with more channels and the base's state hooks.
 struct WidePlug : PlugBase {
-  WidePlug(bool midi = false) : PlugBase(2, 4, 4, "Wide", "WideProduct", "WideVendor", 7, 1234, 0, midi, false, true) {
+  explicit WidePlug(audioMasterCallback host, bool midi = false) : PlugBase(host, 2, 4, 4, "Wide", "WideProduct", "WideVendor", 7, 1234, 0, midi, false, true) {
     ParamAt(0)->DeclareNumber("a", 0.5, 0.0, 1.0, 0.01, "");
     ParamAt(1)->DeclareNumber("b", 0.0, 0.0, 1.0, 0.01, "");
   }
@@ -227,8 +226,7 @@ struct WidePlug : PlugBase {
 
 TEST(PlugBase, BaseStateHooksFailChunks) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   AEffect* e = plug.Effect();
   EXPECT_EQ(e->flags, 4144);
   void* data = reinterpret_cast<void*>(0x1);
@@ -244,8 +242,7 @@ TEST(PlugBase, BaseStateHooksFailChunks) {
 
 TEST(PlugBase, OpenRoutineRunsEveryChangeHook) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   Dispatch(plug.Effect(), effOpen);
   EXPECT_EQ(plug.changed, (std::vector<int>{0, 1}));
   plug.Effect()->setParameter(plug.Effect(), 1, 0.25f);
@@ -254,18 +251,17 @@ TEST(PlugBase, OpenRoutineRunsEveryChangeHook) {
 
 TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
   FakeHost host;
-  ScopedHost scope(host);
   double buf[4][8] = {};
   double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     EXPECT_EQ(plug.InputChannels(), 4);
     plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8);
     EXPECT_EQ(plug.InputChannels(), 2);
     EXPECT_EQ(plug.OutputChannels(), 2);
   }
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     VstSpeakerArrangement in{}, out{};
     in.numChannels = 1;
     out.numChannels = 3;
@@ -282,7 +278,7 @@ TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
   }
   host.product = "REAPER";
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     EXPECT_EQ(plug.HostKind(), 1);
     plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8);
     EXPECT_EQ(plug.InputChannels(), 4);
@@ -293,8 +289,7 @@ TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
 // speaker-arrangement opcode: while another thread holds the lock, nothing moves.
 TEST(PlugBase, FirstCallLimitsChannelsUnderTheLock) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   double buf[4][8] = {};
   double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
   std::thread audio;
@@ -312,8 +307,7 @@ TEST(PlugBase, FirstCallLimitsChannelsUnderTheLock) {
 
 TEST(PlugBase, EditorChangesTellTheHostFirst) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   host.onAutomate = [](AEffect* e, VstInt32 index) { return e->getParameter(e, index); };
   plug.ParamChangedByEditor(1, 0.75);
   ASSERT_EQ(host.CountCalls(audioMasterAutomate), 1);
@@ -326,8 +320,7 @@ TEST(PlugBase, EditorChangesTellTheHostFirst) {
 
 TEST(PlugBase, MidiPassesThroughToTheHost) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug(true);
+  WidePlug plug(host.Callback(), true);
   VstMidiEvent note{};
   note.type = kVstMidiType;
   note.byteSize = sizeof note;
@@ -353,8 +346,7 @@ TEST(PlugBase, MidiPassesThroughToTheHost) {
 
 TEST(PlugBase, ProcessLeavesTheFloatingPointModeAsFound) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   double buf[4][4] = {};
   double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
   volatile double tiny = 1e-310;  // a denormal stays a denormal outside the process

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/Module.h"
 #include "effect/EffectPlugin.h"
 #include "tests/AllocationFailure.h"
 #include "tests/core/FakeHost.h"
@@ -25,13 +26,12 @@ ShapeSegment* Segment(int32_t start, int32_t end, double level, double blend, do
 
 struct ProcessFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   EffectPlugin* plug = nullptr;
   AEffect* effect = nullptr;
   std::vector<int16_t> captured = std::vector<int16_t>(EffectPlugin::kRingEntries);
 
   void SetUp() override {
-    plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -184,9 +184,8 @@ TEST_F(ProcessFixture, PositionsBeyond32BitsPassAudioWithoutCapture) {
 // Single-precision hosts hear the same shaping as double-precision ones.
 TEST(EffectPrecision, FloatHostsGetTheSameShaping) {
   FakeHost host;
-  ScopedHost scope(host);
   auto render = [&](bool single) {
-    auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     AEffect* e = plug->Effect();
     plug->EngineStore().InsertSegment(0, Segment(1000, 20000, 0.3, 0.5, 0.5));
     plug->EngineStore().InsertSegment(1, Segment(25000, 30000, 0.6, 1.0, 0.0));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ByteOrder.h"
+#include "core/Module.h"
 #include "effect/EffectPlugin.h"
 #include "shapes/ShapeSegment.h"
 #include "tests/core/FakeHost.h"
@@ -17,12 +18,11 @@ using Bytes = std::vector<uint8_t>;
 
 struct StateFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   EffectPlugin* plug = nullptr;
   AEffect* effect = nullptr;
 
   void SetUp() override {
-    plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -87,7 +87,7 @@ TEST_F(StateFixture, RoundTripRestoresParametersAndShapes) {
   Bytes saved = Save();
   ASSERT_EQ(saved.size(), 24u + 2 * 128u);
 
-  EffectPlugin* other = static_cast<EffectPlugin*>(CreateEffectInstance());
+  EffectPlugin* other = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
   AEffect* e2 = other->Effect();
   ASSERT_EQ(e2->dispatcher(e2, effSetChunk, 0, static_cast<VstIntPtr>(saved.size()), saved.data(), 0.0f), 1);
   EXPECT_EQ(other->ParamAt(1)->Plain(), Plain(1));
