@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 #include "core/Module.h"
 #include "core/PlugBase.h"
@@ -343,6 +348,37 @@ TEST(PlugBase, MidiPassesThroughToTheHost) {
   EXPECT_EQ(canDo("receiveVstMidiEvent"), 1);
   EXPECT_EQ(canDo("sendVstEvents"), 1);
 }
+
+// Both process entries run the block with denormals flushed (FTZ and DAZ),
+// and hand the caller's floating-point mode back afterwards.
+#if defined(__SSE__) || defined(__x86_64__)
+TEST(PlugBase, BlocksRunWithDenormalsFlushed) {
+  struct ModeProbe : WidePlug {
+    using WidePlug::WidePlug;
+    unsigned seen = 0;
+    void ProcessBlock(double**, double**, int) override { seen = _mm_getcsr(); }
+  };
+  constexpr unsigned kFlushToZero = 0x8000, kDenormalsAreZero = 0x0040;
+  FakeHost host;
+  ModeProbe plug(host.Callback());
+  double buf[4][4] = {};
+  float fbuf[4][4] = {};
+  double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
+  float* fch[4] = {fbuf[0], fbuf[1], fbuf[2], fbuf[3]};
+  const unsigned callers = _mm_getcsr();
+  for (bool single : {false, true}) {
+    plug.seen = 0;
+    if (single) {
+      plug.Effect()->processReplacing(plug.Effect(), fch, fch, 4);
+    } else {
+      plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 4);
+    }
+    EXPECT_EQ(plug.seen & (kFlushToZero | kDenormalsAreZero), kFlushToZero | kDenormalsAreZero) << single;
+    EXPECT_EQ(plug.seen & ~(kFlushToZero | kDenormalsAreZero), callers & ~(kFlushToZero | kDenormalsAreZero));
+    EXPECT_EQ(_mm_getcsr(), callers);
+  }
+}
+#endif
 
 TEST(PlugBase, ProcessLeavesTheFloatingPointModeAsFound) {
   FakeHost host;
