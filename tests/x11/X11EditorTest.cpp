@@ -327,7 +327,12 @@ TEST_F(X11Editor, PromptCommitsOnReturnOrAChoiceAndCancelsOnEscapeOrARightClick)
   x.Click(kXLeft, kKnobX, kKnobY);
   x.Run({a.effect});
   EXPECT_EQ(g->PromptState(), 1);
-  for (KeySym key : {XK_2, XK_period, XK_5, XK_Return}) x.Key(key);
+  for (KeySym key : {XK_2, XK_period, XK_5}) x.Key(key);
+  x.Run({a.effect});
+  if (std::getenv("KELVANE_KEEP_SHOTS")) {
+    WritePng(std::string(KELVANE_BINARY_DIR) + "/x11-field-window.png", kW, kH, x.Shot(parentA));
+  }
+  x.Key(XK_Return);
   x.Run({a.effect});
   EXPECT_EQ(g->PromptWindow(), 0u);
   EXPECT_NEAR(a.Plain(EffectPlugin::kBright), 2.5, 1e-6);
