@@ -187,11 +187,12 @@ void X11Graphics::Dispatch(XEvent& event) {
     case LeaveNotify:
       // Our grab ended without a release: the window became unviewable or
       // someone else took the pointer.
-      if (event.xcrossing.mode == NotifyUngrab || event.xcrossing.mode == NotifyGrab) {
-        if (grabbed_) LoseCapture();
-      } else if (event.type == LeaveNotify && !grabbed_ && !typing) {
-        MouseLeave();
+      if (grabbed_) {
+        if (event.xcrossing.mode == NotifyUngrab || event.xcrossing.mode == NotifyGrab) LoseCapture();
+        break;
       }
+      // Left, or taken by another program's grab (a menu): no longer over us.
+      if (event.type == LeaveNotify && event.xcrossing.mode != NotifyUngrab && !typing) MouseLeave();
       break;
     case FocusOut:
       if (grabbed_ && event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer) LoseCapture();
