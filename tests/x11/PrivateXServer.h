@@ -23,13 +23,15 @@ class PrivateXServer {
   // The program's server, started at the first call; its connection is null
   // when Xvfb cannot be started.
   static PrivateXServer& Shared() {
-    static PrivateXServer server;
+    static PrivateXServer server(true);
     return server;
   }
   Display* Connection() const { return display_; }
+  // ":N"; empty when the server did not start.
+  const std::string& Name() const { return name_; }
 
- private:
-  PrivateXServer() {
+  // A server of the test's own; DISPLAY names it when `nameInDisplay`.
+  explicit PrivateXServer(bool nameInDisplay) {
     int fds[2];
     if (pipe(fds) != 0) return;
     const std::string fd = std::to_string(fds[1]);
@@ -49,17 +51,32 @@ class PrivateXServer {
     while (started && poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
     if (number.empty()) return;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    display_ = XOpenDisplay(nullptr);
+    name_ = ":" + number;
+    if (nameInDisplay) setenv("DISPLAY", name_.c_str(), 1);
+    display_ = XOpenDisplay(name_.c_str());
   }
   ~PrivateXServer() {
+    CloseConnection();
+    Stop();
+  }
+  PrivateXServer(const PrivateXServer&) = delete;
+  PrivateXServer& operator=(const PrivateXServer&) = delete;
+
+  void CloseConnection() {
     if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+  }
+  // Ends the server, as a crash or a logout would.
+  void Stop() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
       waitpid(pid_, nullptr, 0);
     }
+    pid_ = -1;
   }
 
+ private:
   pid_t pid_ = -1;
+  std::string name_;
   Display* display_ = nullptr;
 };

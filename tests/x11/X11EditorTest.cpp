@@ -420,4 +420,32 @@ TEST_F(X11Editor, AHostThatDestroysItsWindowFirstLosesNothing) {
   EXPECT_TRUE(SamePicture(x.Shot(parentC), ref.Picture(), "new-parent"));
 }
 
+TEST_F(X11Editor, AnXServerThatGoesAwayDoesNotEndTheHost) {
+  PrivateXServer doomed(false);
+  ASSERT_NE(doomed.Connection(), nullptr);
+  Display* d = doomed.Connection();
+  Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, kW, kH, 0, 0, 0);
+  XMapWindow(d, parent);
+  XSync(d, False);
+  Instance a;
+  const std::string display = std::getenv("DISPLAY");
+  setenv("DISPLAY", doomed.Name().c_str(), 1);
+  ASSERT_EQ(a.Open(parent), 1);
+  setenv("DISPLAY", display.c_str(), 1);
+  a.effect->dispatcher(a.effect, effEditIdle, 0, 0, nullptr, 0.0f);
+
+  // The server ends while the editor is open: the next idle calls find the
+  // connection broken and the window gone; closing and opening elsewhere work.
+  doomed.CloseConnection();
+  doomed.Stop();
+  for (int i = 0; i < 3; ++i) a.effect->dispatcher(a.effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  EXPECT_FALSE(a.Editor()->HasWindow());
+  EXPECT_EQ(a.Close(), 1);
+  Window parentB = x.MakeParent(0);
+  ASSERT_EQ(a.Open(parentB), 1);
+  x.Run({a.effect});
+  Reference ref;
+  EXPECT_TRUE(SamePicture(x.Shot(parentB), ref.Picture(), "after-server-loss"));
+}
+
 }  // namespace
