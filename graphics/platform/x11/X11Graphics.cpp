@@ -98,14 +98,11 @@ bool X11Graphics::OpenEditorWindow(void* parent) {
 void X11Graphics::CloseEditorWindow() {
   ClosePrompt();
   if (!display_) return;
-  const bool broken = x11::IsBroken(display_);
-  if (!broken) {
-    Ungrab();
-    if (copy_) copy_->Release();
-    if (gc_) XFreeGC(display_, gc_);
-    if (window_) XDestroyWindow(display_, window_);
-  }
-  grabbed_ = false;
+  // On a broken connection these only free our side: Xlib sends nothing more.
+  Ungrab();
+  if (copy_) copy_->Release();
+  if (gc_) XFreeGC(display_, gc_);
+  if (window_) XDestroyWindow(display_, window_);
   delete copy_;
   copy_ = nullptr;
   gc_ = nullptr;
@@ -332,7 +329,6 @@ void X11Graphics::CommitPrompt() {
 }
 
 void X11Graphics::ClosePrompt() {
-  if (prompt_ && display_ && x11::IsBroken(display_)) prompt_->Forget();
   delete prompt_;
   prompt_ = nullptr;
   entryControl_ = nullptr;
@@ -353,7 +349,7 @@ void X11Graphics::LoseCapture() {
 void X11Graphics::Ungrab() {
   if (!grabbed_) return;
   grabbed_ = false;
-  if (display_ && !x11::IsBroken(display_)) XUngrabPointer(display_, CurrentTime);
+  if (display_) XUngrabPointer(display_, CurrentTime);
 }
 
 void X11Graphics::GetHostFolder(TextBuffer& out) { ReadHostFolder(out); }
