@@ -3,7 +3,8 @@
 // midway, settings at 0 and 1, muted and bypassed segments) over random signals
 // (silence, denormals, loud stretches, NaN and infinities) in random block
 // sizes. Any change of a single output bit changes the checksum, so a faster
-// engine must give exactly the output this one has always given.
+// engine must give exactly the output this one has always given. The 4-lane
+// AVX loop and float samples are held to the same output.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "shapes/ShapeKernel.h"
 #include "shapes/ShapeStore.h"
 
 namespace {
@@ -95,17 +97,21 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t bytes) {
   return hash;
 }
 
-// Output of one random case, with the follower state it ends in.
+// Output of one random case (widened to double), with the follower state it ends in.
 struct CaseOutput {
   std::vector<double> left, right;
   double gain = 0.0;
   double envelope = 0.0;
 };
 
-CaseOutput RunCase(uint64_t seed) {
+// Runs case `seed` through the engine with samples of type Sample, on the wide
+// (AVX) or the SSE2 vectors; floatValues rounds the input to float values first.
+template <class Sample>
+CaseOutput RunCase(uint64_t seed, bool wide, bool floatValues) {
   constexpr size_t kFrames = 16384;
   Dice dice(seed);
   ShapeStore store;
+  store.wideVectors = wide;
   FillList(store, dice, static_cast<int32_t>(kFrames));
   if (dice.Unit() < 0.3) {  // a follower left mid-way by earlier audio
     store.gain = 3.0 * dice.Unit();
@@ -113,18 +119,24 @@ CaseOutput RunCase(uint64_t seed) {
     store.releaseCoef = dice.Unit();
   }
   const bool nonFinite = seed % 5 == 4;
-  CaseOutput out{Signal(dice, kFrames, nonFinite), Signal(dice, kFrames, nonFinite)};
+  std::vector<double> signals[2] = {Signal(dice, kFrames, nonFinite), Signal(dice, kFrames, nonFinite)};
+  std::vector<Sample> audio[2];
+  for (int c = 0; c < 2; ++c) {
+    for (double v : signals[c]) audio[c].push_back(static_cast<Sample>(floatValues ? static_cast<float>(v) : v));
+  }
   const int32_t pos = dice.Between(0, 300);
   for (size_t at = 0; at < kFrames;) {
     size_t block = static_cast<size_t>(dice.Unit() < 0.3 ? dice.Between(1, 16) : dice.Between(1, 2000));
     if (block > kFrames - at) block = kFrames - at;
-    store.ApplyShapes(out.left.data() + at, out.right.data() + at, pos + static_cast<int32_t>(at),
+    store.ApplyShapes(audio[0].data() + at, audio[1].data() + at, pos + static_cast<int32_t>(at),
                       static_cast<int32_t>(block));
     at += block;
   }
-  out.gain = store.gain;
-  out.envelope = store.envelope;
-  return out;
+  return {{audio[0].begin(), audio[0].end()}, {audio[1].begin(), audio[1].end()}, store.gain, store.envelope};
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
 uint64_t Checksum(const CaseOutput& out, uint64_t hash) {
@@ -140,6 +152,38 @@ constexpr int kCases = 30;
 
 TEST(ShapeEngineChecksum, RandomListsAndSignalsGiveTheKnownOutput) {
   uint64_t hash = 1469598103934665603ull;
-  for (int c = 0; c < kCases; ++c) hash = Checksum(RunCase(1000 + c), hash);
+  for (int c = 0; c < kCases; ++c) hash = Checksum(RunCase<double>(1000 + c, false, false), hash);
   EXPECT_EQ(hash, 0xf9e25d6bfb959a28ull) << std::hex << hash;
+}
+
+TEST(ShapeEngineChecksum, WideVectorsGiveTheSameOutputAsSse2) {
+  if (!shapekernel::AvxUsable()) GTEST_SKIP() << "this processor has no AVX";
+  for (int c = 0; c < kCases; ++c) {
+    const CaseOutput narrow = RunCase<double>(1000 + c, false, false);
+    const CaseOutput wide = RunCase<double>(1000 + c, true, false);
+    SCOPED_TRACE(c);
+    EXPECT_TRUE(SameBits(wide.left, narrow.left));
+    EXPECT_TRUE(SameBits(wide.right, narrow.right));
+    EXPECT_EQ(std::memcmp(&wide.gain, &narrow.gain, sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(&wide.envelope, &narrow.envelope, sizeof(double)), 0);
+  }
+}
+
+// Float samples are shaped in double and rounded once: exactly the double
+// engine's output for the same values, narrowed.
+TEST(ShapeEngineChecksum, FloatSamplesGiveTheNarrowedDoubleOutput) {
+  for (bool wide : {false, true}) {
+    if (wide && !shapekernel::AvxUsable()) continue;
+    for (int c = 0; c < kCases; c += 3) {
+      CaseOutput expected = RunCase<double>(1000 + c, wide, true);
+      for (auto* channel : {&expected.left, &expected.right}) {
+        for (double& v : *channel) v = static_cast<float>(v);
+      }
+      const CaseOutput got = RunCase<float>(1000 + c, wide, true);
+      SCOPED_TRACE(testing::Message() << "case " << c << (wide ? " AVX" : " SSE2"));
+      EXPECT_TRUE(SameBits(got.left, expected.left));
+      EXPECT_TRUE(SameBits(got.right, expected.right));
+      EXPECT_EQ(got.gain, expected.gain);
+    }
+  }
 }
