@@ -7,21 +7,12 @@
 
 #include "core/ByteOrder.h"
 #include "core/Module.h"
+#include "effect/CaptureEntries.h"
 
 namespace {
 
 constexpr double kDefaultBright = 1.0;
 constexpr double kDefaultColormap = 3.0;
-
-// One capture entry: the sum of both channels in units of 1/512 of full scale,
-// truncated, saturated to 16 bits; NaN counts as silence.
-int16_t CaptureEntry(double left, double right) {
-  double v = (right + left) * 256.0;
-  if (!(v == v)) return 0;
-  if (v >= 32767.0) return 32767;
-  if (v <= -32768.0) return -32768;
-  return static_cast<int16_t>(v);
-}
 
 }  // namespace
 
@@ -125,9 +116,11 @@ void EffectPlugin::Capture(const double* left, const double* right, int frames, 
   // Only the newest kRingEntries samples of a long block can survive in the ring.
   int skip = frames > kRingEntries ? frames - kRingEntries : 0;
   int write = (readStart_ + available_ + pending_ + skip) % kRingEntries;
-  for (int i = skip; i < frames; ++i) {
-    ring[write] = CaptureEntry(left[i], right[i]);
-    if (++write == kRingEntries) write = 0;
+  for (int i = skip; i < frames;) {
+    const int span = frames - i < kRingEntries - write ? frames - i : kRingEntries - write;
+    capture::Entries(left + i, right + i, span, ring + write);
+    i += span;
+    write = (write + span) % kRingEntries;
   }
   // When the display has not kept up, the oldest unread samples make room.
   int64_t total = static_cast<int64_t>(available_) + pending_ + frames;
