@@ -123,10 +123,11 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
     const Vec lvl = curve.Level(n);
 
     // The peak envelope, sample by sample. std::max(|l|, |r|) keeps |l| when
-    // either is NaN, as MAXPD keeps its second operand.
-    double peaks[kWidth];
-    double envs[kWidth];
-    L::Store(peaks, L::Max(L::Abs(r), L::Abs(l)));
+    // either is NaN, as MAXPD keeps its second operand. The envelopes are
+    // gathered in a register: a vector load of four scalar stores would wait
+    // for the stores to retire.
+    const Vec peaks = L::Max(L::Abs(r), L::Abs(l));
+    Vec envs = zero;
 #pragma GCC unroll 4
     for (int j = 0; j < kWidth; ++j) {
       if (j < lanes) {
@@ -134,17 +135,13 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
         // Selecting the coefficient rather than branching keeps noisy input free of mispredictions.
         const double coef = peak > env ? attack : release;
         env = peak + (env - peak) * coef;
-        if (!(env >= ShapeStore::kEnvelopeFloor && env <= DBL_MAX)) {
-          double levels[kWidth];
-          L::Store(levels, lvl);
-          env = shapekernel::MendEnvelope(env, levels[j]);
-        }
+        if (!(env >= ShapeStore::kEnvelopeFloor && env <= DBL_MAX)) env = shapekernel::MendEnvelope(env, lvl[j]);
       }
       envs[j] = env;
     }
 
     // Follower gain, then the clipper on each channel.
-    Vec g = lvl / L::Load(envs) * dry + w;
+    Vec g = lvl / envs * dry + w;
     if (~L::Mask(L::And(L::AtLeast(g, floor), L::AtMost(g, maxGain))) & used) {
       double gains[kWidth];
       L::Store(gains, g);
