@@ -16,20 +16,27 @@ for preset in win32 win64 release asan; do
   cmake --build --preset "$preset" -j"$jobs"
 done
 
-# Prints "RUN SKIPPED" for a ctest JUnit file, and each skipped test with the
-# reason GoogleTest gave.
+# Prints "RUN SKIPPED" for a ctest JUnit file; on stderr, each reason GoogleTest
+# gave for a skip with the tests it skipped.
 summarise() {
   awk '
-    /<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name)
+    function unescape(text) {
+      gsub(/&apos;/, "'\''", text); gsub(/&quot;/, "\"", text)
+      gsub(/&lt;/, "<", text); gsub(/&gt;/, ">", text); gsub(/&amp;/, "\\&", text)
+      return text
+    }
+    /<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/ *(#|").*/, "", name)
                    skipped = ($0 ~ /status="notrun"/); reason = ""; next_is_reason = 0
                    if (skipped) nskipped++; else nrun++ }
-    skipped && next_is_reason { reason = $0; next_is_reason = 0 }
+    skipped && next_is_reason { reason = unescape($0); next_is_reason = 0 }
     skipped && /: Skipped$/ { next_is_reason = 1 }
-    skipped && /<\/testcase>/ { gsub(/&apos;/, "'\''", reason); gsub(/&quot;/, "\"", reason)
-                               gsub(/&lt;/, "<", reason); gsub(/&gt;/, ">", reason); gsub(/&amp;/, "\\&", reason)
-                               print "   skipped " name ": " (reason == "" ? "(no reason given)" : reason) > "/dev/stderr"
-                               skipped = 0 }
-    END { print nrun + 0, nskipped + 0 }' "$1"
+    skipped && /<\/testcase>/ { if (reason == "") reason = "(no reason given)"
+                                if (!(reason in count)) order[++reasons] = reason
+                                count[reason]++; names[reason] = names[reason] "     " name "\n"
+                                skipped = 0 }
+    END { for (i = 1; i <= reasons; i++)
+            printf "   %d skipped: %s\n%s", count[order[i]], order[i], names[order[i]] > "/dev/stderr"
+          print nrun + 0, nskipped + 0 }' "$1"
 }
 
 # Editor tests need an X server; Wine tests share one Wine prefix per build.
