@@ -35,6 +35,7 @@ class EffectPlugin : public PlugBase {
 
   // Audio thread, PlugLock held.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
+  void ProcessFloatBlock(float** inputs, float** outputs, int frames) override;
   void ParamChanged(int index) override;
   bool WriteState(HeapBuffer& out) override;
   bool ReadState(const HeapBuffer& in) override;
@@ -61,9 +62,13 @@ class EffectPlugin : public PlugBase {
   void BuildEditor(SurfaceKind kind);
   // Sizes the spare input and/or output channels for blocks of `frames`.
   bool ReserveSpareBuffers(int frames, bool input, bool output);
+  template <class Sample>
+  void ProcessSamples(Sample** inputs, Sample** outputs, int frames);
   // Audio thread: the block without shaping, for when the spare channels cannot grow.
-  void PassThrough(double** inputs, double** outputs, int frames);
-  void Capture(const double* left, const double* right, int frames, int64_t position);
+  template <class Sample>
+  void PassThrough(Sample** inputs, Sample** outputs, int frames);
+  template <class Sample>
+  void Capture(const Sample* left, const Sample* right, int frames, int64_t position);
 
   // Capture ring counters, guarded by CaptureLock.
   int32_t readStart_ = 0;
