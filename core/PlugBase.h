@@ -43,6 +43,8 @@ class PlugBase {
   // Audio thread, PlugLock held. Copies the inputs to the outputs.
   virtual void ProcessBlock(double** inputs, double** outputs, int frames);
   virtual void EditorOpened() {}
+  // PlugLock held: the editor is about to be deleted; drop every pointer into it.
+  virtual void EditorDestroyed() {}
   virtual void EditorClosed() {}
   virtual void ActivationChanged(bool /*active*/) {}
   virtual void MidiMessageReceived(const MidiMessage& message) { SendMidiMessage(message); }

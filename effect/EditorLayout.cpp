@@ -5,10 +5,12 @@
 #include "controls/DocLinkControl.h"
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
+#include "controls/WaveDisplay.h"
 #include "core/TextBuffer.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/BitmapGraphics.h"
 #include "graphics/PngImages.h"
+#include "shapes/EditPanel.h"
 
 namespace {
 
@@ -32,6 +34,21 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
   g->AddControl(new (std::nothrow) LineKnob(this, PixelRect{185, 480, 212, 507}, kBright,
                                             ArgbColor{63, 63, 63, 63}, 2.0, 8.0, -kKnobSweep, kKnobSweep, 0, 4.0));
   g->AddControl(new (std::nothrow) HoldButton(this, 227, 481, kReset, button, 0));
+
+  // The display's pointer is kept only once the list holds it.
+  auto* display = new (std::nothrow) WaveDisplay(this, g);
+  int count = g->AddControl(display);
+  if (display && g->ControlAt(count - 1) == display) display_ = display;
+
+  auto* panel = new (std::nothrow) EditPanel(this, PixelRect{273, 455, 612, 512});
+  count = g->AddControl(panel);
+  if (panel && g->ControlAt(count - 1) == panel) editPanel_ = panel;
+  // The display tells the panel about loops, following and selections; the
+  // panel edits the shapes through the display.
+  if (display_ && editPanel_) {
+    display_->LinkEditPanel(editPanel_);
+    editPanel_->SetDisplay(display_);
+  }
 
   // The manual lies beside the module; without a known folder there is
   // nothing to open (a bare file name would open whatever the current folder holds).

@@ -20,5 +20,5 @@ constexpr int64_t kLoopGoneSamples = 1024;
 // number of beats when it lies within a quarter beat of one (beats of
 // `samplesPerBeat` samples; no snapping without a tempo or below one beat).
 // Updates loopStart, loopEnd (0: no loop) and lastEnd.
-LoopChange TrackHostLoop(int64_t first, int64_t end, double samplesPerBeat, int32_t& loopStart, int32_t& loopEnd,
-                         int32_t& lastEnd);
+LoopChange TrackHostLoop(int64_t first, int64_t end, double samplesPerBeat, int64_t& loopStart, int64_t& loopEnd,
+                         int64_t& lastEnd);

@@ -37,11 +37,11 @@ std::vector<int32_t> Starts(const ShapeStore& store) {
 TEST(HostLoop, JumpsBackSnapToWholeBeatsAndRunningOnEndsTheLoop) {
   struct Case {
     const char* what;
-    int32_t lastEnd;  // where the previous block ended
+    int64_t lastEnd;  // where the previous block ended
     int64_t first, end;
     double beat;
     LoopChange change;
-    int32_t loopStart, loopEnd;
+    int64_t loopStart, loopEnd;
   };
   const Case cases[] = {
       {"4.49 beats stay as they are", 199001, 100000, 100512, 22050.0, LoopChange::kDetected, 100000, 199001},
@@ -53,7 +53,7 @@ TEST(HostLoop, JumpsBackSnapToWholeBeatsAndRunningOnEndsTheLoop) {
       {"past 1024 without a loop: gone", 1000, 1000, 1025, 22050.0, LoopChange::kGone, 0, 0},
   };
   for (const Case& c : cases) {
-    int32_t loopStart = 0, loopEnd = 0, lastEnd = c.lastEnd;
+    int64_t loopStart = 0, loopEnd = 0, lastEnd = c.lastEnd;
     EXPECT_EQ(TrackHostLoop(c.first, c.end, c.beat, loopStart, loopEnd, lastEnd), c.change) << c.what;
     EXPECT_EQ(loopStart, c.loopStart) << c.what;
     EXPECT_EQ(loopEnd, c.loopEnd) << c.what;
@@ -61,7 +61,7 @@ TEST(HostLoop, JumpsBackSnapToWholeBeatsAndRunningOnEndsTheLoop) {
   }
 
   // A detected loop holds until play runs more than 1024 samples past its end.
-  int32_t loopStart = 1000, loopEnd = 5000, lastEnd = 5000;
+  int64_t loopStart = 1000, loopEnd = 5000, lastEnd = 5000;
   EXPECT_EQ(TrackHostLoop(5000, 6024, 0.0, loopStart, loopEnd, lastEnd), LoopChange::kNone);
   EXPECT_EQ(loopEnd, 5000);
   EXPECT_EQ(TrackHostLoop(6024, 6025, 0.0, loopStart, loopEnd, lastEnd), LoopChange::kGone);
