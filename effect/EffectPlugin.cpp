@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "controls/WaveDisplay.h"
 #include "core/ByteOrder.h"
 #include "core/Module.h"
-#include "controls/WaveDisplay.h"
 #include "shapes/EditPanel.h"
 
 namespace {
@@ -91,6 +91,8 @@ void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
       publishedEndPosition_ = pendingEndPosition_;
       pending_ = 0;
       pendingEndPosition_ = 0;
+      // Only raises the display's dirty flag (an atomic); it draws at the next tick.
+      if (display_) display_->MarkDirty(true);
     }
   }
   expectedPosition_ = position + frames;
@@ -209,6 +211,11 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   shapesRestored_.store(true, std::memory_order_release);
   if (display_) display_->MarkDirty(false);
   return true;
+}
+
+void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
+  LockGuard hold(PlugLock());
+  if (display_ == display) display_ = nullptr;
 }
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
