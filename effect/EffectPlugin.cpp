@@ -220,10 +220,8 @@ void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
   LockGuard hold(PlugLock());
-  if (shapesRestored_.exchange(false, std::memory_order_acq_rel)) {
-    if (!ShapeStore::CopyShapes(engineStore_, editStore)) shapesRestored_.store(true, std::memory_order_release);
-    return false;
-  }
+  // The edit store is out of date: it takes the restored shapes at its next entry.
+  if (shapesRestored_.load(std::memory_order_acquire)) return false;
   return ShapeStore::CopyShapes(editStore, engineStore_);
 }
 

@@ -44,8 +44,8 @@ class EffectPlugin : public PlugBase {
   int ReadCapture(int16_t* destination, int64_t* endPosition);
 
   // GUI thread: copies the editor's store into the engine store under
-  // PlugLock. A state restored since the editor last looked wins: the edit
-  // store then takes the restored shapes instead, and false is returned.
+  // PlugLock. A state restored since the editor last took one wins: nothing
+  // is copied and false is returned.
   bool CommitShapes(ShapeStore& editStore);
   // GUI thread: when a state was restored since the last call, copies the
   // engine store into the edit store under PlugLock and returns true.

@@ -104,13 +104,14 @@ struct Editing : ::testing::Test {
     }
   }
   // Stereo blocks of 512 at consecutive positions; returns the left output.
-  std::vector<double> Render(int64_t from, int64_t to, double value) {
+  std::vector<double> Render(int64_t from, int64_t to, double value, AEffect* target = nullptr) {
+    if (!target) target = effect;
     std::vector<double> out;
     for (int64_t pos = from; pos < to; pos += 512) {
       host.time.samplePos = static_cast<double>(pos);
       std::vector<double> l(512, value), r(512, value);
       double* io[2] = {l.data(), r.data()};
-      effect->processDoubleReplacing(effect, io, io, 512);
+      target->processDoubleReplacing(target, io, io, 512);
       out.insert(out.end(), l.begin(), l.end());
     }
     return out;
@@ -218,6 +219,231 @@ TEST_F(Editing, DragsStopAtTheNeighboursAndTheLevelLimits) {
     EXPECT_EQ(Engine().At(0)->end.pos, aEnd) << k.what;  // the neighbours stay
     EXPECT_EQ(Engine().At(2)->start.pos, c) << k.what;
   }
+}
+
+TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
+  Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
+  // Nothing selected: knobs and buttons do nothing.
+  Click(519, 503);  // bypass
+  Drag(508, 476, 0, -30);
+  EXPECT_EQ(Engine().At(0)->bypass, 0);
+  EXPECT_EQ(Engine().At(0)->follow, 0.5);
+
+  Click(468, 477);  // the right arrow finds nothing to step from
+  EXPECT_FALSE(panel->SegmentShown());
+  Edit().At(2)->selected = 1;
+  // Right arrow on the last wraps to the first; left arrow on the first wraps to the last.
+  Click(468, 477);
+  EXPECT_EQ(Edit().FirstSelected(), 0);
+  EXPECT_TRUE(panel->SegmentShown());
+  Click(450, 477);
+  EXPECT_EQ(Edit().FirstSelected(), 2);
+  // The view is centred on the selected control point, keeping its length.
+  EXPECT_EQ(display->MainView().Start(), std::max<int64_t>(0, 120000 - 220500 / 2));
+  g->MouseWheel(450, 477, none, 1);  // forwards
+  EXPECT_EQ(Edit().FirstSelected(), 0);
+  g->MouseWheel(450, 477, none, -1);  // backwards
+  EXPECT_EQ(Edit().FirstSelected(), 2);
+
+  Drag(508, 476, 0, -100);  // "follow" up 100 pixels: +0.7, stops at 1
+  EXPECT_EQ(Engine().At(2)->follow, 1.0);
+  Drag(546, 465, 0, 20);  // "blend" down 20 pixels
+  EXPECT_DOUBLE_EQ(Engine().At(2)->blend, 0.5 - 20 * 0.007);
+  g->MouseWheel(584, 476, none, -5);  // "clip" 5 notches down
+  EXPECT_DOUBLE_EQ(Engine().At(2)->clip, 0.9);
+  g->MouseDoubleClick(584, 476, none);
+  EXPECT_EQ(Engine().At(2)->clip, 1.0);
+  g->MouseDoubleClick(508, 476, none);
+  EXPECT_EQ(Engine().At(2)->follow, 0.5);
+  Click(500, 503);  // mute
+  EXPECT_EQ(Engine().At(2)->mute, 1);
+  Click(545, 503);  // bypass
+  EXPECT_EQ(Engine().At(2)->bypass, 1);
+  Click(545, 503);
+  EXPECT_EQ(Engine().At(2)->bypass, 0);
+  // The muted range is silent from the next process call on.
+  const std::vector<double> out = Render(110080, 110080 + 1024, 0.25);
+  EXPECT_EQ(out[0], 0.0);
+  EXPECT_EQ(out[1023], 0.0);
+  Click(588, 503);  // delete
+  EXPECT_EQ(Starts(), (std::vector<int32_t>{10000, 60000}));
+  EXPECT_FALSE(panel->SegmentShown());
+  ExpectCommitted();
+
+  // Follow switch and colour map.
+  EXPECT_TRUE(panel->FollowShown());
+  Click(380, 483);
+  EXPECT_FALSE(panel->FollowShown());
+  EXPECT_FALSE(display->FollowCursor());
+  const char* maps[] = {"pompeii", "thermal", "chlorine", "brrr"};
+  for (int i = 0; i < 5; ++i) {
+    char text[32] = {};
+    effect->dispatcher(effect, effGetParamDisplay, EffectPlugin::kColormap, 0, text, 0.0f);
+    EXPECT_STREQ(text, maps[(3 + i) % 4]);
+    i % 2 ? g->MouseWheel(387, 504, none, -1) : Click(387, 504);
+  }
+  EXPECT_EQ(display->ColourMapIndex(), 0);
+}
+
+TEST_F(Editing, APasteGoesIntoTheFirstGapWideEnoughAfterTheClick) {
+  // The copy: x 100 .. 140. After the click at x 300 the gaps are one sample
+  // too narrow (length + 1), then just wide enough (length + 2).
+  const int32_t p = SampleAt(300), length = SampleAt(140) - SampleAt(100);
+  const int32_t narrow = p + 100 + length + 1, wide = narrow + 100 + length + 2;
+  Put({{SampleAt(100), SampleAt(120), SampleAt(140), 0.5}, {p - 50, p, p + 100, 0.8},
+       {narrow, narrow + 50, narrow + 100, 0.8}, {wide, wide + 50, wide + 100, 0.8}});
+  Click(110, 118);  // selects the first one by its body
+  Click(460, 503);  // copy
+  EXPECT_TRUE(panel->CopyBlinking());
+  Click(300, 150);
+  EXPECT_FALSE(panel->CopyBlinking());
+  EXPECT_EQ(Starts(), (std::vector<int32_t>{SampleAt(100), p - 50, narrow, narrow + 100, wide}));
+  EXPECT_EQ(Engine().At(3)->end.pos, narrow + 100 + length);
+  EXPECT_EQ(Engine().FirstSelected(), 3);
+}
+
+TEST_F(Editing, AHostLoopIsDetectedSnappedFittedAndCopiedTwice) {
+  host.time.tempo = 120.0;  // 22050 samples a beat at 44100 Hz
+  host.time.flags |= kVstTempoValid;
+  std::vector<double> buffer(100, 0.1);
+  double* io[2] = {buffer.data(), buffer.data()};
+  auto block = [&](int64_t pos) {
+    host.time.samplePos = static_cast<double>(pos);
+    effect->processDoubleReplacing(effect, io, io, 100);
+  };
+  // Play 100000 .. 188400: everything up to 188300 is published and taken.
+  for (int64_t pos = 100000; pos < 188400; pos += 100) {
+    block(pos);
+    if (pos % 10000 == 0) g->TimerTick();
+  }
+  g->TimerTick();
+  EXPECT_EQ(display->LastEnd(), 188300);
+  EXPECT_FALSE(panel->LoopShown());
+  // The host jumps back to 100000: a loop of 88300 samples, narrowed to 4 beats.
+  block(100000);
+  block(100100);
+  g->TimerTick();
+  EXPECT_TRUE(panel->LoopShown());
+  EXPECT_EQ(display->LoopStart(), 100050);
+  EXPECT_EQ(display->LoopEnd(), 188250);
+
+  // Copy twice: the first and then the second free period after the loop.
+  Put({{110000, 120000, 130000, 0.5}, {150000, 160000, 170000, 0.5}});
+  Click(400, 462);
+  Click(400, 462);
+  const std::vector<int32_t> copied{110000, 150000, 198200, 238200, 286400, 326400};
+  EXPECT_EQ(Starts(), copied);
+  // Fit: the loop with 5 % on each side; the loop row then waits for the next jump.
+  Click(300, 462);
+  EXPECT_FALSE(panel->LoopShown());
+  EXPECT_EQ(display->MainView().Start(), 100050 - 4410);
+  EXPECT_EQ(display->MainView().End(), 188250 + 4410);
+  Click(400, 462);
+  EXPECT_EQ(Starts(), copied);
+}
+
+TEST_F(Editing, TheResetCountdownIsArmedCancelledAndFired) {
+  Put({{10000, 20000, 30000, 0.5}});
+  Render(0, 4096, 0.5);
+  g->TimerTick();
+  ASSERT_NE(display->Samples().PageCount(), 0);
+  struct Step {
+    const char* what;
+    int64_t now;
+    enum { kPress, kRelease, kLoseCapture, kTick } act;
+    bool armed;
+    int segments;
+  };
+  const Step steps[] = {
+      {"press arms", 1000, Step::kPress, true, 1},
+      {"4.999 s later still counting", 5999, Step::kTick, true, 1},
+      {"letting go cancels", 5999, Step::kRelease, false, 1},
+      {"long after, nothing fires", 60000, Step::kTick, false, 1},
+      {"press arms again", 60000, Step::kPress, true, 1},
+      {"a lost capture lets go", 61000, Step::kLoseCapture, false, 1},
+      {"and nothing fires", 90000, Step::kTick, false, 1},
+      {"press arms a third time", 90000, Step::kPress, true, 1},
+      {"a clock behind the arming counts as 0", 80000, Step::kTick, true, 1},
+      {"5 s: everything goes", 95000, Step::kTick, false, 0},
+  };
+  for (const Step& k : steps) {
+    gNow = k.now;
+    if (k.act == Step::kPress) g->MousePress(240, 494, left);
+    if (k.act == Step::kRelease) g->MouseRelease(240, 494);
+    if (k.act == Step::kLoseCapture) g->CancelCapture();
+    g->TimerTick();
+    EXPECT_EQ(panel->ResetArmed(), k.armed) << k.what;
+    EXPECT_EQ(Edit().Count(), k.segments) << k.what;
+    EXPECT_EQ(Engine().Count(), k.segments) << k.what;
+  }
+  EXPECT_EQ(display->Samples().PageCount(), 0);
+  // The parameter stays on; the countdown needs it to go down and up again.
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 1.0f);
+}
+
+TEST_F(Editing, AStateRestoredWhileTheEditorIsOpenReplacesTheEditStore) {
+  Click(300, 100);  // a selected segment, shown in the panel
+  Press(300, 100, none);  // pressed on its points, ready to drag
+  // The host restores a state with two other segments (on its own thread).
+  EffectPlugin other(SurfaceKind::Headless);
+  other.EngineStore().InsertSegment(0, new ShapeSegment);
+  other.EngineStore().InsertSegment(1, new ShapeSegment);
+  other.EngineStore().At(1)->start.pos = 5000;
+  other.EngineStore().At(1)->control.pos = 6000;
+  other.EngineStore().At(1)->end.pos = 7000;
+  void* chunk = nullptr;
+  const VstIntPtr size = other.Effect()->dispatcher(other.Effect(), effGetChunk, 0, 0, &chunk, 0.0f);
+  ASSERT_GT(size, 0);
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 0, size, chunk, 0.0f), 1);
+  // A commit of the old edit store cannot overwrite what was restored.
+  EXPECT_FALSE(plug->CommitShapes(Edit()));
+  EXPECT_EQ(Starts(), (std::vector<int32_t>{0, 5000}));
+  // The drag that follows reaches the restored list, where nothing is hit.
+  g->MouseDrag(320, 80, left);
+  g->MouseRelease(320, 80);
+  g->TimerTick();
+  EXPECT_EQ(Edit().Count(), 2);
+  EXPECT_EQ(Starts(), (std::vector<int32_t>{0, 5000}));
+  EXPECT_EQ(Edit().FirstSelected(), -1);
+  EXPECT_FALSE(panel->SegmentShown());
+}
+
+TEST_F(Editing, TheEngineAppliesWhatTheMouseDrew) {
+  Click(100, 150);
+  Drag(100, 134, 0, -40);  // raise the control point
+  Click(300, 250);          // deselect
+  Click(300, 250);          // a mirrored one
+  Click(502, 503);          // mute it
+  ASSERT_EQ(Engine().Count(), 2);
+  const std::vector<double> drawn = Render(0, 220500, 0.3);
+
+  // The same shapes, worked out from the pixels, in a state for a fresh plug-in.
+  auto record = [](uint8_t* out, int x, int y, int controlY, bool mute) {
+    ShapeSegment s;
+    s.mute = mute ? 1 : 0;
+    const double sign = y > 196 ? -1.0 : 1.0;
+    s.start = {SampleAt(x - 32), sign * LevelAt(y)};
+    s.control = {SampleAt(x), sign * LevelAt(controlY)};
+    s.end = {SampleAt(x + 32), sign * LevelAt(y)};
+    WriteSegmentRecord(s, out);
+  };
+  std::vector<uint8_t> state(20 + 4 + 2 * kSegmentRecordBytes);
+  StoreLE32(state.data(), EffectPlugin::kStateTag);
+  StoreLEDouble(state.data() + 4, 1.0);
+  StoreLEDouble(state.data() + 12, 3.0);
+  StoreLE32(state.data() + 20, 2);
+  record(state.data() + 24, 100, 150, 134 - 40, false);
+  record(state.data() + 24 + kSegmentRecordBytes, 300, 250, 266, true);
+  EffectPlugin fresh(SurfaceKind::Headless);
+  ASSERT_EQ(fresh.Effect()->dispatcher(fresh.Effect(), effSetChunk, 0, static_cast<VstIntPtr>(state.size()),
+                                       state.data(), 0.0f),
+            1);
+  const std::vector<double> made = Render(0, 220500, 0.3, fresh.Effect());
+  EXPECT_TRUE(drawn == made);
+  // Shaped where the shapes are: silent in the muted one, untouched well away from both.
+  EXPECT_EQ(drawn[static_cast<size_t>(SampleAt(300))], 0.0);
+  EXPECT_EQ(drawn[static_cast<size_t>(SampleAt(40))], 0.3);
+  EXPECT_NE(drawn[static_cast<size_t>(SampleAt(100))], 0.3);
 }
 
 }  // namespace
