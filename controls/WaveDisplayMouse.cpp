@@ -110,10 +110,12 @@ void WaveDisplay::DragZoomWindow(int dX, int dY) {
   const PixelRect& o = kOverviewRect;
   switch (dragMode_) {
     case kDragZoom:
-      z.left = std::min(z.left + dX, z.right - kMinZoomSize);
-      z.top = std::min(z.top + dY, z.bottom - kMinZoomSize);
-      z.right = std::max(z.right + dX, z.left + kMinZoomSize);
-      z.bottom = std::max(z.bottom + dY, z.top + kMinZoomSize);
+      // A move keeps the window's size, however far the pointer went since
+      // the last event; the overview's edges stop it.
+      z.left += dX;
+      z.right += dX;
+      z.top += dY;
+      z.bottom += dY;
       KeepInsideOverview(z);
       break;
     case kDragTopLeft:

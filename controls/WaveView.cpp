@@ -240,7 +240,9 @@ void WaveView::PaintColumn(int c, int b, uint32_t solid, bool tails) {
 
   if (tails) {
     // A fading tail toward a neighbour that reaches further than both this
-    // column and the other neighbour: outlines the steep edges.
+    // column and the other neighbour: outlines the steep edges. A tail of a
+    // column whose values all lie on one side crosses the zero row, which
+    // stays black like everywhere else.
     auto tailColour = [&](int64_t weight) {
       const int64_t den = 262144;
       return Opaque(colourA_.red * weight * b / den, colourA_.green * weight * b / den,
@@ -258,7 +260,9 @@ void WaveView::PaintColumn(int c, int b, uint32_t solid, bool tails) {
         // Row k carries weight (far - k + 1) * step: from the far end toward the column.
         int64_t kHigh = std::min<int64_t>(far, static_cast<int64_t>(last) - z);
         int64_t kLow = std::max<int64_t>(static_cast<int64_t>(d) + 1, -static_cast<int64_t>(z));
-        for (int64_t k = kHigh; k >= kLow; --k) put(static_cast<int>(z + k), tailColour((far - k + 1) * step));
+        for (int64_t k = kHigh; k >= kLow; --k) {
+          if (k != 0) put(static_cast<int>(z + k), tailColour((far - k + 1) * step));
+        }
         out = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(z) + far + 1, last + 1));
       } else {
         ++out;
@@ -270,7 +274,9 @@ void WaveView::PaintColumn(int c, int b, uint32_t solid, bool tails) {
         int64_t step = 512 / (static_cast<int64_t>(far) - u + 1);
         int64_t kHigh = std::min<int64_t>(far, static_cast<int64_t>(z));
         int64_t kLow = std::max<int64_t>(static_cast<int64_t>(u) + 1, static_cast<int64_t>(z) - last);
-        for (int64_t k = kHigh; k >= kLow; --k) put(static_cast<int>(z - k), tailColour((far - k + 1) * step));
+        for (int64_t k = kHigh; k >= kLow; --k) {
+          if (k != 0) put(static_cast<int>(z - k), tailColour((far - k + 1) * step));
+        }
         dst = static_cast<int>(std::max<int64_t>(static_cast<int64_t>(z) - far - 1, -1));
       } else {
         --dst;
