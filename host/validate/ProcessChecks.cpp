@@ -54,7 +54,12 @@ CheckResult CheckOpenClose(const Validation& v) {
   bool chunksComparable = false;
   OutputCheck check;
   check.bound = v.bound;
+  // For the first half one instance stays open, so the module stays loaded and
+  // module-wide state survives between instances, as in a host; later cycles
+  // unload and load the module each time.
+  auto keeper = std::make_unique<TestInstance>(v.module);
   for (int k = 0; k < cycles; ++k) {
+    if (k == cycles / 2) keeper.reset();
     TestInstance instance(v.module, k % ValidatorHost::kCallbacks);
     std::vector<float> params = Parameters(instance);
     std::vector<uint8_t> chunk = HasChunks(instance) ? GetChunk(instance) : std::vector<uint8_t>{};
@@ -74,7 +79,7 @@ CheckResult CheckOpenClose(const Validation& v) {
     TestSignal signal(MixSeed(v.seed, "open-close", static_cast<uint64_t>(k)));
     Timeline timeline;
     switch (k % 3) {
-      case 0: break;  // closed without ever being resumed
+      case 0: RandomiseInstance(instance, random); break;  // closed without ever being resumed
       case 1:
         instance.Resume(44100, 512);
         PlayBlocks(instance, instance.Preferred(), 3, 512, random, signal, timeline, check, "cycle " + std::to_string(k));
