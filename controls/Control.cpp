@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 #include "core/PlugBase.h"
 
 Control::Control(PlugBase* plug, const PixelRect& rect, int paramIndex, int blendKind, float blendWeight)
@@ -13,7 +13,7 @@ Control::Control(PlugBase* plug, const PixelRect& rect, int paramIndex, int blen
 
 void Control::MousePress(int, int, const PointerState& mods) {
   if (!mods.right || paramIndex_ < 0 || promptDisabled_) return;
-  Graphics* graphics = plug_ ? plug_->Editor() : nullptr;
+  Graphics* graphics = Surface();
   if (graphics) graphics->AskValueText(this, plug_->ParamAt(paramIndex_));
   SetRedrawAgain();
 }
@@ -79,4 +79,9 @@ void Control::TakeTypedValue(double value) {
   SetValue(value);
   MarkDirty(true);
   SetRedrawAgain();
+}
+
+Graphics* Control::Surface() const {
+  // Every editor of this program is a Graphics surface.
+  return plug_ ? static_cast<Graphics*>(plug_->Editor()) : nullptr;
 }

@@ -40,6 +40,8 @@ class Control {
   void TakeTypedValue(double value);
 
   PlugBase* Plug() const { return plug_; }
+  // The surface this control's plug-in is bound to, or null before binding.
+  Graphics* Surface() const;
   const PixelRect& Rect() const { return rect_; }
   const PixelRect& TargetRect() const { return targetRect_; }
   void SetTargetRect(const PixelRect& rect) { targetRect_ = rect; }

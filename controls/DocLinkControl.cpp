@@ -1,6 +1,6 @@
 #include "controls/DocLinkControl.h"
 
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 #include "core/PlugBase.h"
 
 DocLinkControl::DocLinkControl(PlugBase* plug, const PixelRect& rect, const char* target)
@@ -9,7 +9,7 @@ DocLinkControl::DocLinkControl(PlugBase* plug, const PixelRect& rect, const char
 }
 
 void DocLinkControl::MousePress(int, int, const PointerState&) {
-  Graphics* graphics = Plug() ? Plug()->Editor() : nullptr;
+  Graphics* graphics = Surface();
   // An empty target would make the shell open whatever it likes: nothing to open.
   if (graphics && text_.Get()[0]) graphics->ShellOpen(text_.Get());
 }

@@ -1,6 +1,6 @@
 #include "controls/ImageControl.h"
 
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 
 namespace {
 PixelRect FrameRect(int x, int y, const ImageRef& image) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 
 LineKnob::LineKnob(PlugBase* plug, const PixelRect& rect, int paramIndex, const ArgbColor& color,
                    double innerRadius, double outerRadius, double minAngle, double maxAngle, int direction,

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "controls/Graphics.h"
 #include "core/Module.h"
 
 // The C entries stored in the AEffect record (VstBoundary.cpp).
@@ -49,8 +48,7 @@ PlugBase::PlugBase(int numParams, int numInputs, int numOutputs, const char* eff
 }
 
 PlugBase::~PlugBase() {
-  delete editor_;
-  editor_ = nullptr;
+  DestroyEditor();
   for (int i = params_.Count() - 1; i >= 0; --i) {
     Param* param = params_.At(i);
     param->ClearValueTexts();
@@ -124,14 +122,28 @@ Param* PlugBase::ParamAt(int index) {
   return params_.At(index);
 }
 
-void PlugBase::BindEditor(Graphics* surface) {
-  if (!surface) return;
+void PlugBase::BindEditor(PlugEditor* editor) {
+  if (!editor) return;
+  DestroyEditor();
   for (int i = 0; i < params_.Count(); ++i) {
-    surface->PushParamToControls(i, params_.At(i)->NormalFromPlain(), plugLock_);
+    editor->PushParamToControls(i, params_.At(i)->NormalFromPlain(), plugLock_);
   }
-  surface->PrepareSurface();
-  effect_.flags |= effFlagsHasEditor;
-  editor_ = surface;
+  editor->PrepareSurface();
+  if (editor->OpensWindows()) effect_.flags |= effFlagsHasEditor;
+  else effect_.flags &= ~effFlagsHasEditor;
+  editor_ = editor;
+}
+
+void PlugBase::DestroyEditor() {
+  PlugEditor* editor = editor_;
+  if (!editor) return;
+  editor->CloseEditor();
+  {
+    // A host thread pushing a parameter holds PlugLock while it walks the controls.
+    LockGuard hold(plugLock_);
+    editor_ = nullptr;
+  }
+  delete editor;
 }
 
 void PlugBase::ParamChangedByEditor(int index, double normal) {

@@ -8,11 +8,10 @@
 
 #include "core/HeapBuffer.h"
 #include "core/Param.h"
+#include "core/PlugEditor.h"
 #include "core/PtrList.h"
 #include "core/RecursiveLock.h"
 #include "core/Vst2.h"
-
-class Graphics;
 
 struct MidiMessage {
   int32_t offset = 0;  // the event's deltaFrames
@@ -57,7 +56,13 @@ class PlugBase {
   // --- Parameters, editor, programs, host ---
   Param* ParamAt(int index);
   int ParamCount() const { return params_.Count(); }
-  void BindEditor(Graphics* surface);
+  // GUI thread: takes ownership of the editor, pushes every parameter into its
+  // controls and prepares its surface; the host is told of an editor only when
+  // this one can open a window.
+  void BindEditor(PlugEditor* editor);
+  // Deletes the editor. The effect calls it first thing in its destructor: the
+  // editor's controls point into the effect's members.
+  void DestroyEditor();
   void ParamChangedByEditor(int index, double normal);
   void RunOpenRoutine();
   void StoreCurrentProgram();
@@ -89,7 +94,7 @@ class PlugBase {
   int OutputChannels() const { return outputChannels_; }
   int HostKind() const { return hostKind_; }
   int HostVendorVersion() const { return hostVendorVersion_; }
-  Graphics* Editor() const { return editor_; }
+  PlugEditor* Editor() const { return editor_; }
   HeapBuffer& ChunkBuffer() { return current_.values; }
   const char* EffectName() const { return effectName_; }
   const char* VendorString() const { return vendorString_; }
@@ -121,7 +126,8 @@ class PlugBase {
   int32_t currentProgram_ = 0;
   Preset current_;
   PtrList<Param> params_{4096};
-  Graphics* editor_ = nullptr;
+  PlugEditor* editor_ = nullptr;
+  ERect editorRect_{};
   AEffect effect_{};
   // Single-precision hosts: their blocks are widened into these channels.
   HeapBuffer floatIn_{4096};

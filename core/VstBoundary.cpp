@@ -4,16 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "controls/Graphics.h"
 #include "core/DenormalGuard.h"
 #include "core/Module.h"
 #include "core/PlugBase.h"
 
 namespace {
-
-// Shared by every instance: they all have the same editor size.
-ERect gEditorRect{};
-bool gEditorRectFilled = false;
 
 constexpr int kMaxProgramNameBytes = 24;  // what hosts allocate for program names
 constexpr int kMaxEffectNameBytes = 32;
@@ -32,8 +27,13 @@ VstIntPtr VSTCALL EffectDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 in
                                    float opt) {
   PlugBase* plug = PlugBase::FromEffect(effect);
   if (!plug) return 0;
-  // Hosts send these continuously; they cost nothing here.
-  if (opcode == effEditIdle || opcode == effIdle) return 0;
+  // Hosts send these continuously; they cost nothing here, apart from the
+  // editor's own event pump where the window system needs one.
+  if (opcode == effIdle) return 0;
+  if (opcode == effEditIdle) {
+    if (PlugEditor* editor = plug->Editor()) editor->IdleEditor();
+    return 0;
+  }
   return plug->Dispatch(opcode, index, value, ptr, opt);
 }
 
@@ -148,7 +148,6 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return 0;
 
     case effClose:
-      if (editor_) editor_->CloseEditorWindow();
       delete this;
       return 0;
 
@@ -212,14 +211,11 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 
     case effEditGetRect:
       if (!editor_ || !ptr) return 0;
-      if (!gEditorRectFilled) {
-        gEditorRect.top = 0;
-        gEditorRect.left = 0;
-        gEditorRect.bottom = static_cast<int16_t>(editor_->Height());
-        gEditorRect.right = static_cast<int16_t>(editor_->Width());
-        gEditorRectFilled = true;
-      }
-      *static_cast<ERect**>(ptr) = &gEditorRect;
+      editorRect_.top = 0;
+      editorRect_.left = 0;
+      editorRect_.bottom = static_cast<int16_t>(editor_->EditorHeight());
+      editorRect_.right = static_cast<int16_t>(editor_->EditorWidth());
+      *static_cast<ERect**>(ptr) = &editorRect_;
       return 1;
 
     case effEditOpen:
@@ -231,7 +227,7 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effEditClose:
       if (!editor_) return 0;
       EditorClosed();
-      editor_->CloseEditorWindow();
+      editor_->CloseEditor();
       return 1;
 
     case effIdentify:

@@ -25,7 +25,7 @@ int16_t CaptureEntry(double left, double right) {
 
 }  // namespace
 
-EffectPlugin::EffectPlugin()
+EffectPlugin::EffectPlugin(SurfaceKind editorKind)
     : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), 1024,
                /*usesMidi=*/false, /*canMono=*/true, /*usesChunks=*/true) {
   if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
@@ -48,9 +48,14 @@ EffectPlugin::EffectPlugin()
   colormap->SetValueText(1, "thermal");
   colormap->SetValueText(2, "chlorine");
   colormap->SetValueText(3, "brrr");
+
+  BuildEditor(editorKind);
 }
 
-EffectPlugin::~EffectPlugin() = default;
+EffectPlugin::~EffectPlugin() {
+  // The editor's controls point into this object's members: it goes first.
+  DestroyEditor();
+}
 
 bool EffectPlugin::ReserveSpareBuffers(int frames) {
   // One silent input channel and two output channels stand in for missing ones.

@@ -9,6 +9,7 @@
 #include "core/HeapBuffer.h"
 #include "core/PlugBase.h"
 #include "core/RecursiveLock.h"
+#include "graphics/EditorSurface.h"
 #include "shapes/ShapeStore.h"
 
 class WaveDisplay;
@@ -23,7 +24,9 @@ class EffectPlugin : public PlugBase {
   // A position further than this from the expected one is a jump (seek or loop).
   static constexpr int kJumpTolerance = 8;
 
-  EffectPlugin();
+  // `editorKind`: the platform's window for a host; tools and tests may ask for
+  // an editor without a window.
+  explicit EffectPlugin(SurfaceKind editorKind = SurfaceKind::Window);
   ~EffectPlugin() override;
 
   // Audio thread, PlugLock held.
@@ -48,6 +51,7 @@ class EffectPlugin : public PlugBase {
   EditPanel* Panel() const { return editPanel_; }
 
  private:
+  void BuildEditor(SurfaceKind kind);
   bool ReserveSpareBuffers(int frames);
   void Capture(const double* left, const double* right, int frames, int64_t position);
 

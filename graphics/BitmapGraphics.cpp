@@ -5,16 +5,16 @@
 #include <new>
 
 #include "controls/Control.h"
-#include "graphics/Blit.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/HeapBitmap.h"
-#include "graphics/Lines.h"
+#include "raster/Blit.h"
+#include "raster/BlendKernels.h"
+#include "raster/HeapBitmap.h"
+#include "raster/Lines.h"
 #include "graphics/PngImages.h"
 #include "graphics/SectionBitmap.h"
 #include "graphics/TextRenderer.h"
 
 BitmapGraphics::BitmapGraphics(PlugBase* plug, int width, int height, int framesPerSecond)
-    : WindowLayer(plug, width, height, framesPerSecond) {}
+    : Graphics(plug, width, height, framesPerSecond) {}
 
 BitmapGraphics::~BitmapGraphics() {
   delete text_;
@@ -38,6 +38,10 @@ int BitmapGraphics::ModeWord(const BlendSpec& blend) {
 }
 
 void BitmapGraphics::PrepareSurface() {
+  // The text renderer draws into the surface's storage: it goes with it.
+  delete text_;
+  text_ = nullptr;
+  textUnavailable_ = false;
   delete surface_;
   delete scratch_;
   surface_ = new (std::nothrow) SectionBitmap(Width(), Height());

@@ -1,16 +1,17 @@
 // BitmapGraphics: the editor's retained off-screen surface. Controls draw into
 // it through the primitives below; Paint redraws only the dirty controls,
-// merging overlapping areas first, and hands the invalid area to the window.
+// merging overlapping areas first, and hands the invalid area to the window
+// layer derived from it (headless, Win32 or X11), which copies it out.
 #pragma once
 
 #include "core/HeapBuffer.h"
-#include "graphics/platform/WindowLayer.h"
+#include "graphics/Graphics.h"
 
 class HeapBitmap;
 class SectionBitmap;
 class TextRenderer;
 
-class BitmapGraphics : public WindowLayer {
+class BitmapGraphics : public Graphics {
  public:
   struct DirtySlot {
     PixelRect rect;
@@ -44,12 +45,20 @@ class BitmapGraphics : public WindowLayer {
   Bitmap* LoadPngResource(int id, int frames, int* width, int* height) override;
 
   // The surface's pixels, rows Width() apart; null before PrepareSurface.
-  uint32_t* SurfacePixels();
+  uint32_t* SurfacePixels() override;
   SectionBitmap* Surface() const { return surface_; }
   const PixelRect& ClipRect() const { return clipRect_; }
 
   // The library's mode word for a blend kind.
   static int ModeWord(const BlendSpec& blend);
+
+ protected:
+  // GUI thread, inside Paint: the window layer names the area of its window
+  // that needs the surface, copies that area of Surface() out, and finishes.
+  // Without a window the whole surface counts and the copy succeeds.
+  virtual PixelRect BeginWindowPaint() { return PixelRect{0, 0, Width(), Height()}; }
+  virtual bool CopyToWindow(const PixelRect&) { return true; }
+  virtual void EndWindowPaint() {}
 
  private:
   // One slot per control (new ones zeroed); returns how many controls have a slot.

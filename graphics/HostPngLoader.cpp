@@ -15,7 +15,7 @@
 
 #include "core/HostServices.h"
 #include "core/Module.h"
-#include "graphics/HeapBitmap.h"
+#include "raster/HeapBitmap.h"
 #include "graphics/PngImages.h"
 
 namespace {

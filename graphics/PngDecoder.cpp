@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <new>
 
-#include "graphics/HeapBitmap.h"
+#include "raster/HeapBitmap.h"
 #include "graphics/PngImages.h"
 
 #include "graphics/StbPng.h"

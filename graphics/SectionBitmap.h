@@ -6,7 +6,7 @@
 // the platform's text renderer draws into directly.
 #pragma once
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 class SectionBitmap final : public Bitmap {
  public:

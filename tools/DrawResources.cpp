@@ -14,10 +14,10 @@
 #include <utility>
 
 #include "tools/PngFile.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/HeapBitmap.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/HeapBitmap.h"
+#include "raster/Lines.h"
 #include "graphics/SectionBitmap.h"
 #include "graphics/TextRenderer.h"
 

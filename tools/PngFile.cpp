@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 // PNG_FORMAT_BGRA is the byte order of a little-endian 0xAARRGGBB word.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {

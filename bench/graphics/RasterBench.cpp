@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/HeapBitmap.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/HeapBitmap.h"
+#include "raster/Lines.h"
 
 namespace {
 

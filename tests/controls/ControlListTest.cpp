@@ -95,6 +95,24 @@ TEST(ControlList, CaptureAndDragDeltas) {
   EXPECT_EQ(g.CapturedControl(), -1);
 }
 
+TEST(ControlList, ALostCaptureEndsThePressAndDragsNeedAPress) {
+  RecordingGraphics g;
+  auto* a = new Probe({0, 0, 50, 50});
+  g.AddControl(a);
+  g.MouseDrag(20, 20, Left());  // no press: nothing to measure from
+  g.CancelCapture();            // nothing captured: nothing to end
+  EXPECT_EQ(a->Kinds(), "");
+  g.MousePress(10, 10, Left());
+  g.MouseDrag(30, 40, Left());
+  g.CancelCapture();  // e.g. another window took the mouse
+  g.CancelCapture();
+  g.MouseDrag(35, 45, Left());
+  EXPECT_EQ(a->Kinds(), "pdr");
+  EXPECT_EQ(a->events[2].x, 30);
+  EXPECT_EQ(a->events[2].y, 40);
+  EXPECT_EQ(g.CapturedControl(), -1);
+}
+
 TEST(ControlList, HoverAndLeave) {
   RecordingGraphics g;
   auto* a = new Probe({0, 0, 50, 50});

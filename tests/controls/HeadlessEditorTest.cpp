@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "controls/DocLinkControl.h"
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
+#include "core/TextBuffer.h"
 #include "effect/EffectPlugin.h"
-#include "graphics/BitmapGraphics.h"
+#include "graphics/EditorSurface.h"
+#include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/PngImages.h"
 #include "graphics/SectionBitmap.h"
 #include "tests/core/FakeHost.h"
@@ -19,7 +23,7 @@
 namespace {
 
 BitmapGraphics* BuildTestEditor(EffectPlugin* plug) {
-  auto* g = new BitmapGraphics(plug, 640, 540, 18);
+  auto* g = CreateEditorSurface(SurfaceKind::Headless, plug, 640, 540, 18);
   g->SetMouseOverWanted(true);
   g->SetBackdrop(kBackgroundImageId);
   ImageRef button = g->FetchImage(kButtonImageId, 2);
@@ -35,6 +39,47 @@ std::vector<uint32_t> SurfaceCopy(BitmapGraphics& g) {
   return std::vector<uint32_t>(pixels, pixels + 640 * 540);
 }
 
+TEST(EditorLayout, ControlsInDrawingOrder) {
+  FakeHost host;
+  ScopedHost scope(host);
+  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  ASSERT_NE(plug, nullptr);
+  auto* g = static_cast<Graphics*>(plug->Editor());
+  ASSERT_NE(g, nullptr);
+  struct Expected {
+    PixelRect rect;
+    int param;
+  };
+  const Expected expected[] = {
+      {{0, 0, 640, 540}, -1},                          // background
+      {{185, 480, 212, 507}, EffectPlugin::kBright},   // knob
+      {{227, 481, 254, 508}, EffectPlugin::kReset},    // button, sized by its image
+      {{20, 465, 170, 510}, -1},                       // the manual link
+  };
+  ASSERT_EQ(g->ControlCount(), static_cast<int>(std::size(expected)));
+  for (int i = 0; i < g->ControlCount(); ++i) {
+    const PixelRect& r = g->ControlAt(i)->Rect();
+    EXPECT_TRUE(r.left == expected[i].rect.left && r.top == expected[i].rect.top &&
+                r.right == expected[i].rect.right && r.bottom == expected[i].rect.bottom)
+        << "control " << i;
+    EXPECT_EQ(g->ControlAt(i)->ParamIndex(), expected[i].param) << "control " << i;
+  }
+  // Bound: the knob took the "bright" value the plug-in was built with.
+  EXPECT_FLOAT_EQ(static_cast<float>(g->ControlAt(1)->Value()),
+                  plug->Effect()->getParameter(plug->Effect(), EffectPlugin::kBright));
+  std::string target = static_cast<DocLinkControl*>(g->ControlAt(3))->Target();
+  TextBuffer folder;
+  g->GetModuleFolder(folder);
+  ASSERT_GT(folder.Length(), 0u);
+  EXPECT_EQ(target, std::string(folder.Get()) + "Kelvane_manual.pdf");
+  AEffect* effect = plug->Effect();
+  ERect* rect = nullptr;
+  ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+  EXPECT_EQ(rect->right, 640);
+  EXPECT_EQ(rect->bottom, 540);
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
+
 TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   FakeHost host;
   ScopedHost scope(host);
@@ -42,7 +87,8 @@ TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   ASSERT_NE(plug, nullptr);
   AEffect* effect = plug->Effect();
   BitmapGraphics* g = BuildTestEditor(plug);
-  EXPECT_EQ(effect->flags, 4153);
+  // A headless editor opens no window: the host is told there is no editor.
+  EXPECT_EQ(effect->flags, 4152);
   ERect* rect = nullptr;
   ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
   EXPECT_EQ(rect->right, 640);
@@ -102,6 +148,14 @@ TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   effect->setParameter(effect, EffectPlugin::kBright, 1.0f);
   EXPECT_TRUE(g->ControlAt(1)->NeedsRedraw());
   EXPECT_EQ(g->ControlAt(1)->Value(), 1.0);
+
+  // Closing the editor while "reset" is held lets go of it: the delayed reset
+  // never runs for a press that cannot end any more.
+  g->MousePress(240, 494, left);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 1.0f);
+  EXPECT_EQ(effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_EQ(effect->getParameter(effect, EffectPlugin::kReset), 0.0f);
+  EXPECT_EQ(g->CapturedControl(), -1);
 
   // Every automation went to the host first.
   EXPECT_GE(host.CountCalls(audioMasterAutomate), 50);

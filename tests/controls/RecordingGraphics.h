@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 #include "core/TextBuffer.h"
-#include "graphics/HeapBitmap.h"
+#include "raster/HeapBitmap.h"
 
 struct RecordingGraphics : Graphics {
   struct Blit {
@@ -51,6 +51,7 @@ struct RecordingGraphics : Graphics {
   bool FillArea(const ArgbColor&, const PixelRect&, const BlendSpec&) override { return true; }
   bool PrintText(const FontSpec&, const char*, const PixelRect&) override { return true; }
   ArgbColor ReadPixel(int, int) override { return ArgbColor{0, 0, 0, 0}; }
+  bool OpensWindows() const override { return false; }
   bool OpenEditorWindow(void*) override { return false; }
   void CloseEditorWindow() override {}
   void AskValueText(Control* control, Param*) override { promptControl = control; }

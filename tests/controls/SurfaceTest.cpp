@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "controls/Control.h"
-#include "graphics/Bitmap.h"
-#include "graphics/BitmapGraphics.h"
+#include "raster/Bitmap.h"
+#include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/PngImages.h"
 
 namespace {
@@ -24,7 +24,7 @@ struct Patch : Control {
 };
 
 struct Surface : ::testing::Test {
-  BitmapGraphics g{nullptr, 200, 100, 18};
+  HeadlessGraphics g{nullptr, 200, 100, 18};
   Patch* Add(const PixelRect& r, ArgbColor c = {255, 10, 20, 30}) {
     auto* p = new Patch(r, c);
     g.AddControl(p);
@@ -159,8 +159,27 @@ TEST_F(Surface, ImagesComeFromTheModuleAndBlitsKeepToTheClip) {
   EXPECT_TRUE(g.DrawRotatedOverlay(button, button, button, 0, 0, 45.0, {}));
 }
 
+TEST(SurfaceRebuilt, TextGoesToTheNewSurface) {
+  HeadlessGraphics g(nullptr, 60, 20, 18);
+  FontSpec font;
+  font.color = ArgbColor{255, 255, 255, 255};
+  auto inked = [&] {
+    int count = 0;
+    for (int i = 0; i < 60 * 20; ++i) count += (g.SurfacePixels()[i] & 0xFFFFFFu) != 0;
+    return count;
+  };
+  g.PrepareSurface();
+  ASSERT_TRUE(g.PrintText(font, "Wave", {0, 0, 60, 20}));
+  const int first = inked();
+  ASSERT_GT(first, 0);
+  g.PrepareSurface();  // the old storage is gone, and the text renderer with it
+  ASSERT_EQ(inked(), 0);
+  ASSERT_TRUE(g.PrintText(font, "Wave", {0, 0, 60, 20}));
+  EXPECT_EQ(inked(), first);
+}
+
 TEST(SurfaceBeforePrepare, PrimitivesDrawNothing) {
-  BitmapGraphics g(nullptr, 10, 10, 18);
+  HeadlessGraphics g(nullptr, 10, 10, 18);
   EXPECT_EQ(g.SurfacePixels(), nullptr);
   EXPECT_TRUE(g.FillArea({}, {0, 0, 10, 10}, {}));
   EXPECT_TRUE(g.StrokeLine({}, 0, 0, 9, 9, {}, true));

@@ -134,12 +134,15 @@ TEST_F(EffectFixture, CanDo) {
   EXPECT_EQ(Dispatch(effect, effCanDo), 0);
 }
 
-TEST_F(EffectFixture, EditorOpcodesWithoutEditor) {
+TEST_F(EffectFixture, EditorWithoutAWindowIsNotAdvertised) {
   ERect* rect = nullptr;
-  EXPECT_EQ(Dispatch(effect, effEditGetRect, 0, 0, &rect), 0);
-  EXPECT_EQ(rect, nullptr);
+  EXPECT_EQ(Dispatch(effect, effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, 640);
+  EXPECT_EQ(rect->bottom - rect->top, 540);
+  // This test program's editor draws without a window system.
+  EXPECT_EQ(effect->flags & effFlagsHasEditor, 0);
   EXPECT_EQ(Dispatch(effect, effEditOpen), 0);
-  EXPECT_EQ(Dispatch(effect, effEditClose), 0);
 }
 
 TEST_F(EffectFixture, IdleAndUnknownOpcodesAnswerZero) {

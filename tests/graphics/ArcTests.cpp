@@ -5,8 +5,8 @@
 #include <random>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Lines.h"
 
 namespace {
 

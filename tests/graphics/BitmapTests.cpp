@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/HeapBitmap.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/HeapBitmap.h"
 #include "graphics/SectionBitmap.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <climits>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/HeapBitmap.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/HeapBitmap.h"
 
 namespace {
 

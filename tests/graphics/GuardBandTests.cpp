@@ -9,10 +9,10 @@
 #include <random>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/HeapBitmap.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/HeapBitmap.h"
+#include "raster/Lines.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "graphics/BlendKernels.h"
+#include "raster/BlendKernels.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/Lines.h"
 
 namespace {
 

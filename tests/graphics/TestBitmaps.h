@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 // Fixed-size bitmap over a vector; rows may be stored bottom-up and padded.
 class TestBitmap : public Bitmap {

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/Lines.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/Lines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Scenes drawn by the image tests.
 #pragma once
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 // The golden sheet: lines, arcs and circles in every drawing kind. 480 x 360.
 constexpr int kSheetWidth = 480;

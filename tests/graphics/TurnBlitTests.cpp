@@ -5,8 +5,8 @@
 #include <numbers>
 
 #include "TestBitmaps.h"
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
 
 namespace {
 

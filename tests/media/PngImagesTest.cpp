@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/Module.h"
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 #include "graphics/PngImages.h"
 
 namespace {

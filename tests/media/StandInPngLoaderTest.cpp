@@ -11,7 +11,7 @@
 #include "HostPngLoader.h"
 #include "HostServices.h"
 #include "core/Module.h"
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 #include "graphics/PngImages.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/Blit.h"
+#include "raster/Blit.h"
 #include "graphics/SectionBitmap.h"
 #include "graphics/TextRenderer.h"
 #include "graphics/platform/freetype/TextLines.h"

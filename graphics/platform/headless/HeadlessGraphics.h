@@ -3,12 +3,13 @@
 // TimerTick, and read the surface. The text prompt is answered with TypeValue.
 #pragma once
 
-#include "controls/Graphics.h"
+#include "graphics/BitmapGraphics.h"
 
-class HeadlessGraphics : public Graphics {
+class HeadlessGraphics : public BitmapGraphics {
  public:
-  using Graphics::Graphics;
+  using BitmapGraphics::BitmapGraphics;
 
+  bool OpensWindows() const override { return false; }
   bool OpenEditorWindow(void*) override { return false; }
   void CloseEditorWindow() override { ClosePrompt(); }
   bool HasWindow() override { return false; }
@@ -32,13 +33,6 @@ class HeadlessGraphics : public Graphics {
   void ClosePrompt();
   // The last target ShellOpen was asked to open.
   const char* LastShellTarget() const { return lastShellTarget_; }
-
- protected:
-  // Painting a window: the area to copy, and the copy itself. Headless, the
-  // whole surface is "invalid" and the copy always succeeds.
-  virtual PixelRect BeginWindowPaint() { return PixelRect{0, 0, Width(), Height()}; }
-  virtual bool CopyToWindow(const PixelRect&) { return true; }
-  virtual void EndWindowPaint() {}
 
  private:
   Control* promptControl_ = nullptr;

@@ -5,7 +5,10 @@
 // come from the classes below it (window layer, BitmapGraphics).
 #pragma once
 
+#include <cstdint>
+
 #include "core/PixelRect.h"
+#include "core/PlugEditor.h"
 #include "core/PtrList.h"
 
 class Bitmap;
@@ -15,7 +18,7 @@ class PlugBase;
 class RecursiveLock;
 class TextBuffer;
 
-class Graphics {
+class Graphics : public PlugEditor {
  public:
   // A loaded PNG resource; the bitmap is owned by the cache (null when loading failed).
   struct CacheEntry {
@@ -29,8 +32,11 @@ class Graphics {
   Graphics& operator=(const Graphics&) = delete;
 
   // --- Drawing surface ---
-  virtual void PrepareSurface() = 0;
+  void PrepareSurface() override = 0;
   virtual bool Paint() = 0;
+  // The surface's pixels (0xAARRGGBB words, Width() per row) for controls that
+  // copy blocks of their own into it; null when there is no surface.
+  virtual uint32_t* SurfacePixels() { return nullptr; }
   virtual bool BlitImage(const ImageRef& image, const PixelRect& dest, int sourceX, int sourceY,
                          const BlendSpec& blend) = 0;
   virtual bool BlitRotated(const ImageRef& image, int centreX, int centreY, double angle, int centreOffsetY,
@@ -50,7 +56,8 @@ class Graphics {
   virtual ArgbColor ReadPixel(int x, int y) = 0;
 
   // --- Window layer ---
-  virtual bool OpenEditorWindow(void* parent) = 0;
+  bool OpenEditorWindow(void* parent) override = 0;
+  // The layer's own closing; a press in progress has already ended.
   virtual void CloseEditorWindow() = 0;
   virtual bool HasWindow() { return WindowHandle() != nullptr; }
   virtual void AskValueText(Control* control, Param* param) = 0;
@@ -67,6 +74,11 @@ class Graphics {
   // A new bitmap of PNG resource `id` (owned by the caller), or null with 0 by 0.
   virtual Bitmap* LoadPngResource(int id, int frames, int* width, int* height) = 0;
 
+  // --- The plug-in's view of its editor ---
+  void CloseEditor() final;
+  int EditorWidth() const final { return width_; }
+  int EditorHeight() const final { return height_; }
+
   // --- Controls ---
   // Appends a control and takes ownership; returns the number of controls.
   int AddControl(Control* control);
@@ -76,7 +88,7 @@ class Graphics {
   ImageRef FetchImage(int id, int frames);
   Bitmap* FindBitmap(int id) const;
   // Any thread: hands a parameter's value to every control linked to it, under `lock`.
-  void PushParamToControls(int index, double value, RecursiveLock& lock);
+  void PushParamToControls(int index, double value, RecursiveLock& lock) override;
   // Whether any control is dirty, and the union of the dirty controls' rects.
   bool CollectDirty(PixelRect* area) const;
   // The index of the control that mouse events at (x, y) go to, or -1.
@@ -90,6 +102,11 @@ class Graphics {
   void MouseWheel(int x, int y, const PointerState& mods, int notches);
   bool MouseHover(int x, int y, const PointerState& mods);
   void MouseLeave();
+  // Ends a press as a release at the last delivered position. Every way a
+  // capture ends other than a button release (the capture taken by another
+  // window, a broken grab, the window closing) comes here, so a held control
+  // such as the "reset" button never stays pressed.
+  void CancelCapture();
 
   // --- Drawing built on the primitives ---
   // Frame is 1-based; frames are stacked vertically in the image.

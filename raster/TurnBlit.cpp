@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/Blit.h"
-#include "graphics/PixelView.h"
+#include "raster/BlendKernels.h"
+#include "raster/Blit.h"
+#include "raster/PixelView.h"
 
 namespace {
 

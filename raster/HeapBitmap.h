@@ -1,7 +1,7 @@
 // HeapBitmap: a top-down bitmap in a plain heap block; the editor's scratch bitmaps.
 #pragma once
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 class HeapBitmap final : public Bitmap {
  public:

@@ -1,11 +1,11 @@
 // Rectangle blits, fills and single-pixel access.
-#include "graphics/Blit.h"
+#include "raster/Blit.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/PixelView.h"
+#include "raster/BlendKernels.h"
+#include "raster/PixelView.h"
 
 namespace {
 

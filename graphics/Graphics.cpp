@@ -1,4 +1,4 @@
-#include "controls/Graphics.h"
+#include "graphics/Graphics.h"
 
 #include <algorithm>
 #include <new>
@@ -6,7 +6,7 @@
 #include "controls/Control.h"
 #include "controls/ImageControl.h"
 #include "core/RecursiveLock.h"
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 namespace {
 double gFrameRate = 24.0;  // replaced by any positive rate given to an editor
@@ -144,6 +144,8 @@ void Graphics::MouseRelease(int x, int y) {
 }
 
 void Graphics::MouseDrag(int x, int y, const PointerState& mods) {
+  // Without a press there is no start to measure the movement from.
+  if (captured_ < 0) return;
   if (x == lastX_ && y == lastY_) return;
   int hit = FindControl(x, y);
   if (hit < 0) return;
@@ -151,6 +153,16 @@ void Graphics::MouseDrag(int x, int y, const PointerState& mods) {
   lastX_ = x;
   lastY_ = y;
   controls_.At(hit)->MouseDrag(x, y, dX, dY, mods);
+}
+
+void Graphics::CancelCapture() {
+  if (captured_ < 0) return;
+  MouseRelease(lastX_, lastY_);
+}
+
+void Graphics::CloseEditor() {
+  CancelCapture();
+  CloseEditorWindow();
 }
 
 void Graphics::MouseDoubleClick(int x, int y, const PointerState& mods) {

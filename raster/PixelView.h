@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 struct PixelView {
   uint32_t* origin = nullptr;  // row 0 as callers address it

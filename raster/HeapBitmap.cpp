@@ -1,4 +1,4 @@
-#include "graphics/HeapBitmap.h"
+#include "raster/HeapBitmap.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/PixelRect.h"
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 // Copies sourceRect (the whole source when null) of source to (x, y) of dest,
 // clipped to both bitmaps. Kind 0 without AlphaWeighted at weight 1.0 copies raw

@@ -1,11 +1,11 @@
 // Line clipping, plain (stepped) lines and Wu anti-aliased lines.
-#include "graphics/Lines.h"
+#include "raster/Lines.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/PixelView.h"
+#include "raster/BlendKernels.h"
+#include "raster/PixelView.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "graphics/BlendKernels.h"
-#include "graphics/Lines.h"
-#include "graphics/PixelView.h"
+#include "raster/BlendKernels.h"
+#include "raster/Lines.h"
+#include "raster/PixelView.h"
 
 namespace {
 

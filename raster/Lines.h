@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "core/PixelRect.h"
-#include "graphics/Bitmap.h"
+#include "raster/Bitmap.h"
 
 // Clips the segment to the area 0 <= trunc(x) < width, 0 <= trunc(y) < height;
 // false when nothing of it is left (the points then hold no meaning).
