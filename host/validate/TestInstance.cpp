@@ -67,7 +67,7 @@ const char* PrecisionName(Precision precision) {
 void TestSignal::StartRun() {
   static const double kLevels[] = {1.0, 0.5, 0.1, 1e-3, 1e-6};
   kind_ = static_cast<int>(random_.Range(0, 5));
-  left_ = random_.Chance(0.3) ? random_.Range(1, 64) : random_.Range(64, 20000);
+  left_ = random_.Chance(0.3) ? random_.Range(1, 64) : random_.Range(64, kind_ == 0 ? 2000 : 20000);
   level_ = random_.Chance(0.5) ? random_.Pick(kLevels) : random_.Unit();
   phase_ = 0;
   step_ = kind_ == 2 ? kTwoPi * (20.0 + random_.Unit() * 20000.0) / 48000.0 : static_cast<double>(random_.Range(2, 2000));
