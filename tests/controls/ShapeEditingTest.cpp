@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,11 +13,13 @@
 #include "controls/WaveDisplay.h"
 #include "core/ByteOrder.h"
 #include "effect/EffectPlugin.h"
+#include "graphics/SectionBitmap.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
 #include "shapes/EditPanel.h"
 #include "shapes/ShapeSegment.h"
 #include "tests/controls/RecordingGraphics.h"
 #include "tests/core/FakeHost.h"
+#include "tools/PngFile.h"
 
 namespace {
 
@@ -532,6 +536,56 @@ TEST_F(Editing, ThePanelDrawsEachItemInTheColourOfItsState) {
   }
   EXPECT_EQ(std::count(redDraws.begin(), redDraws.begin() + 12, true), 6);
   EXPECT_EQ(redDraws[12], redDraws[0]);
+}
+
+// The whole editor after a fixed piece of audio played in a loop and a fixed
+// mouse script, in each colour map, compared with its golden picture.
+TEST_F(Editing, TheWholeEditorMatchesItsGoldenPictureInEachColourMap) {
+  host.time.tempo = 120.0;
+  host.time.flags |= kVstTempoValid;
+  auto play = [&](int64_t from, int64_t to) {
+    for (int64_t pos = from; pos < to; pos += 512) {
+      host.time.samplePos = static_cast<double>(pos);
+      double l[512], r[512];
+      for (int i = 0; i < 512; ++i) {
+        const double t = static_cast<double>(pos + i) / 44100.0;
+        l[i] = r[i] = 0.4 * std::sin(t * 220.0 * 6.283185307179586) * (0.6 + 0.4 * std::sin(t * 3.0));
+      }
+      double* io[2] = {l, r};
+      effect->processDoubleReplacing(effect, io, io, 512);
+      if ((pos / 512) % 5 == 0) g->TimerTick();
+    }
+  };
+  play(0, 176400);
+  Click(90, 120);
+  Drag(90, 104, 0, -44);  // the control point up
+  Click(250, 260);        // deselect, then a mirrored one
+  Click(250, 260);
+  Click(420, 160);
+  Click(420, 160);
+  Click(502, 503);  // mute it
+  play(0, 176400);  // the loop again, now shaped
+  play(0, 40000);
+  g->MouseHover(250, 250, none);
+  const char* maps[] = {"pompeii", "thermal", "chlorine", "brrr"};
+  for (int map = 0; map < 4; ++map) {
+    effect->setParameter(effect, EffectPlugin::kColormap, static_cast<float>(map) / 3.0f);
+    while (g->TimerTick()) {
+    }
+    const std::string name = std::string("editing-") + maps[map] + ".png";
+    const std::string golden = std::string(KELVANE_SOURCE_DIR) + "/tests/controls/golden/" + name;
+    const std::string actual = std::string(KELVANE_BINARY_DIR) + "/" + name;
+    ASSERT_TRUE(WritePng(actual, *g->Surface()));
+    if (std::getenv("KELVANE_UPDATE_GOLDEN")) {
+      ASSERT_TRUE(WritePng(golden, *g->Surface()));
+    }
+    int w = 0, h = 0;
+    std::vector<uint32_t> expected;
+    ASSERT_TRUE(ReadPng(golden, w, h, expected)) << golden;
+    const uint32_t* pixels = g->SurfacePixels();
+    EXPECT_TRUE(w == 640 && h == 540 && std::equal(expected.begin(), expected.end(), pixels))
+        << maps[map] << " differs from " << golden << "; see " << actual;
+  }
 }
 
 }  // namespace
