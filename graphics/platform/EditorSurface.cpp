@@ -3,12 +3,20 @@
 #include <new>
 
 #include "graphics/platform/headless/HeadlessGraphics.h"
+#ifdef _WIN32
+#include "graphics/platform/win32/WinGraphics.h"
+#endif
 
 BitmapGraphics* CreateEditorSurface(SurfaceKind kind, PlugBase* plug, int width, int height, int framesPerSecond) {
   switch (kind) {
     case SurfaceKind::Window:
+#ifdef _WIN32
+      return new (std::nothrow) WinGraphics(plug, width, height, framesPerSecond);
+#else
       // No window layer on this platform yet: the editor draws headlessly and
       // tells the host it opens no window.
+      [[fallthrough]];
+#endif
     case SurfaceKind::Headless:
       return new (std::nothrow) HeadlessGraphics(plug, width, height, framesPerSecond);
   }

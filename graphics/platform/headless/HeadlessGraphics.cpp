@@ -1,17 +1,14 @@
 #include "graphics/platform/headless/HeadlessGraphics.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "controls/Control.h"
 #include "core/Module.h"
-#include "core/Param.h"
 #include "core/TextBuffer.h"
+#include "graphics/TypedText.h"
 
 #ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
+#include "graphics/platform/win32/ModuleFiles.h"
 #else
 #include <dlfcn.h>
 #include <spawn.h>
@@ -19,20 +16,6 @@
 #include <unistd.h>
 extern char** environ;
 #endif
-
-namespace {
-
-// The folder part of a file name, ending with its separator; empty when the
-// name has none or ends with it.
-void SetFolderOf(TextBuffer& out, const char* path, char separator) {
-  out.Set("");
-  if (!path) return;
-  const char* last = std::strrchr(path, separator);
-  if (!last || last[1] == 0) return;
-  out.Set(path, static_cast<size_t>(last - path) + 1);
-}
-
-}  // namespace
 
 void HeadlessGraphics::AskValueText(Control* control, Param* param) {
   if (!control || !param || promptControl_) return;
@@ -47,14 +30,7 @@ void HeadlessGraphics::ClosePrompt() {
 
 void HeadlessGraphics::TypeValue(const char* text) {
   if (!promptControl_ || !promptParam_ || !text) return;
-  double value;
-  if (promptParam_->ValueTextCount() > 0) {
-    value = promptParam_->FindValueText(text);
-  } else {
-    value = std::strtod(text, nullptr);
-  }
-  // "inf" or "nan" typed into a number box is not a value.
-  if (std::isfinite(value)) promptControl_->TakeTypedValue(promptParam_->NormalFromPlain(value));
+  CommitTypedText(promptControl_, promptParam_, text);
   ClosePrompt();
 }
 
@@ -68,30 +44,31 @@ void HeadlessGraphics::ChooseFile(TextBuffer& out, int, const char*) { out.Set("
 
 #ifdef _WIN32
 
-namespace {
-// The folder of a module's file (null: the host's executable), or empty.
-void SetFolderOfModule(TextBuffer& out, HMODULE module) {
-  char name[256];
-  DWORD n = GetModuleFileNameA(module, name, sizeof name);
-  if (n == 0 || n >= sizeof name) return out.Set(""), void();
-  SetFolderOf(out, name, '\\');
-}
-}  // namespace
+void HeadlessGraphics::GetHostFolder(TextBuffer& out) { SetModuleFolder(out, nullptr); }
 
-void HeadlessGraphics::GetHostFolder(TextBuffer& out) { SetFolderOfModule(out, nullptr); }
-
-void HeadlessGraphics::GetModuleFolder(TextBuffer& out) {
-  SetFolderOfModule(out, static_cast<HMODULE>(ModuleHandle));
-}
+void HeadlessGraphics::GetModuleFolder(TextBuffer& out) { SetModuleFolder(out, ModuleHandle); }
 
 bool HeadlessGraphics::ShellOpen(const char* target) {
   if (!target) return false;
   std::strncpy(lastShellTarget_, target, sizeof lastShellTarget_ - 1);
-  auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL));
-  return result > 32;
+  return ShellOpenTarget(target);
 }
 
 #else
+
+namespace {
+
+// The folder part of a file name, ending with its separator; empty when the
+// name has none or ends with it.
+void SetFolderOf(TextBuffer& out, const char* path, char separator) {
+  out.Set("");
+  if (!path) return;
+  const char* last = std::strrchr(path, separator);
+  if (!last || last[1] == 0) return;
+  out.Set(path, static_cast<size_t>(last - path) + 1);
+}
+
+}  // namespace
 
 void HeadlessGraphics::GetHostFolder(TextBuffer& out) {
   char name[4096];
