@@ -5,6 +5,7 @@
 #include "controls/DocLinkControl.h"
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
+#include "controls/WaveDisplay.h"
 #include "core/TextBuffer.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/BitmapGraphics.h"
@@ -32,6 +33,11 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
   g->AddControl(new (std::nothrow) LineKnob(this, PixelRect{185, 480, 212, 507}, kBright,
                                             ArgbColor{63, 63, 63, 63}, 2.0, 8.0, -kKnobSweep, kKnobSweep, 0, 4.0));
   g->AddControl(new (std::nothrow) HoldButton(this, 227, 481, kReset, button, 0));
+
+  // The display's pointer is kept only once the list holds it.
+  auto* display = new (std::nothrow) WaveDisplay(this, g);
+  int count = g->AddControl(display);
+  if (display && g->ControlAt(count - 1) == display) display_ = display;
 
   // The manual lies beside the module; without a known folder there is
   // nothing to open (a bare file name would open whatever the current folder holds).

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/ByteOrder.h"
+#include "controls/WaveDisplay.h"
 #include "core/Module.h"
 
 namespace {
@@ -89,6 +90,8 @@ void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
       publishedEndPosition_ = pendingEndPosition_;
       pending_ = 0;
       pendingEndPosition_ = 0;
+      // Only raises the display's dirty flag (an atomic); it draws at the next tick.
+      if (display_) display_->MarkDirty(true);
     }
   }
   expectedPosition_ = position + frames;
@@ -156,9 +159,18 @@ int EffectPlugin::ReadCapture(int16_t* destination, int64_t* endPosition) {
   return n;
 }
 
-void EffectPlugin::ParamChanged(int /*index*/) {
-  // The display's look and the panel's reset countdown follow the parameters
-  // once the editor's display and panel exist.
+void EffectPlugin::ParamChanged(int index) {
+  switch (index) {
+    case kBright:
+    case kColormap:
+      // Any thread: the display only stores the look and redraws at its next paint.
+      if (display_) {
+        display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 bool EffectPlugin::WriteState(HeapBuffer& out) {
@@ -185,6 +197,11 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   ParamAt(kColormap)->SetPlain(std::isnan(colormap) ? kDefaultColormap : colormap);
   // All or nothing: on failure the engine keeps its shapes.
   return engineStore_.ReadShapes(in, kHeaderBytes);
+}
+
+void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
+  LockGuard hold(PlugLock());
+  if (display_ == display) display_ = nullptr;
 }
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {

@@ -48,6 +48,9 @@ class EffectPlugin : public PlugBase {
 
   ShapeStore& EngineStore() { return engineStore_; }
   WaveDisplay* Display() const { return display_; }
+  // GUI thread: the display is going away with its editor; takes PlugLock, so
+  // the audio thread never reaches a deleted display.
+  void ForgetDisplay(const WaveDisplay* display);
   EditPanel* Panel() const { return editPanel_; }
 
  private:

@@ -11,6 +11,7 @@
 #include "controls/DocLinkControl.h"
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
+#include "controls/WaveDisplay.h"
 #include "core/TextBuffer.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/EditorSurface.h"
@@ -54,6 +55,7 @@ TEST(EditorLayout, ControlsInDrawingOrder) {
       {{0, 0, 640, 540}, -1},                          // background
       {{185, 480, 212, 507}, EffectPlugin::kBright},   // knob
       {{227, 481, 254, 508}, EffectPlugin::kReset},    // button, sized by its image
+      {{24, 24, 616, 445}, -1},                        // the waveform display
       {{20, 465, 170, 510}, -1},                       // the manual link
   };
   ASSERT_EQ(g->ControlCount(), static_cast<int>(std::size(expected)));
@@ -64,10 +66,11 @@ TEST(EditorLayout, ControlsInDrawingOrder) {
         << "control " << i;
     EXPECT_EQ(g->ControlAt(i)->ParamIndex(), expected[i].param) << "control " << i;
   }
+  EXPECT_EQ(static_cast<Control*>(plug->Display()), g->ControlAt(3));
   // Bound: the knob took the "bright" value the plug-in was built with.
   EXPECT_FLOAT_EQ(static_cast<float>(g->ControlAt(1)->Value()),
                   plug->Effect()->getParameter(plug->Effect(), EffectPlugin::kBright));
-  std::string target = static_cast<DocLinkControl*>(g->ControlAt(3))->Target();
+  std::string target = static_cast<DocLinkControl*>(g->ControlAt(g->ControlCount() - 1))->Target();
   TextBuffer folder;
   g->GetModuleFolder(folder);
   ASSERT_GT(folder.Length(), 0u);
