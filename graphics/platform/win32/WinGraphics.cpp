@@ -149,11 +149,14 @@ LRESULT WinGraphics::HandleEditorMessage(UINT message, WPARAM wParam, LPARAM lPa
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lParam) != window) CancelCapture();
       return 0;
-    case WM_PRINTCLIENT:
-      printDc_ = reinterpret_cast<HDC>(wParam);
-      Paint();
-      printDc_ = nullptr;
+    case WM_PRINTCLIENT: {
+      // The window's picture as it stands: a copy that changes nothing.
+      HDC painting = paintDc_;
+      paintDc_ = reinterpret_cast<HDC>(wParam);
+      CopyToWindow(PixelRect{0, 0, Width(), Height()});
+      paintDc_ = painting;
       return 0;
+    }
     default:
       break;
   }
@@ -252,10 +255,6 @@ void WinGraphics::TimerTick() {
 }
 
 PixelRect WinGraphics::BeginWindowPaint() {
-  if (printDc_) {
-    paintDc_ = printDc_;
-    return PixelRect{0, 0, Width(), Height()};
-  }
   paintDc_ = window_ ? BeginPaint(window_, &paint_) : nullptr;
   if (!paintDc_) return PixelRect{};
   return PixelRect{paint_.rcPaint.left, paint_.rcPaint.top, paint_.rcPaint.right, paint_.rcPaint.bottom};
@@ -270,7 +269,7 @@ bool WinGraphics::CopyToWindow(const PixelRect& rect) {
 }
 
 void WinGraphics::EndWindowPaint() {
-  if (paintDc_ && !printDc_) EndPaint(window_, &paint_);
+  if (paintDc_) EndPaint(window_, &paint_);
   paintDc_ = nullptr;
 }
 

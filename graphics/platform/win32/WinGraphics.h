@@ -85,9 +85,7 @@ class WinGraphics : public BitmapGraphics {
   // back, which can only happen once the window is fully gone.
   bool holdsWindowClass_ = false;
 
-  // The paint in progress: BeginPaint's, or the device context of a
-  // WM_PRINTCLIENT, which gets the whole window.
+  // The paint in progress (or the target of a WM_PRINTCLIENT copy).
   PAINTSTRUCT paint_{};
   HDC paintDc_ = nullptr;
-  HDC printDc_ = nullptr;
 };

@@ -41,6 +41,7 @@ TEST_P(WinEditorUnderWine, EveryCheckPasses) {
   std::map<std::string, std::string> results;  // check -> "" when it passed, else its complaint
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the C library's text mode
     if (line.rfind("ok ", 0) == 0) results[line.substr(3)] = "";
     if (line.rfind("FAIL ", 0) == 0) {
       const size_t colon = line.find(':');
@@ -50,7 +51,7 @@ TEST_P(WinEditorUnderWine, EveryCheckPasses) {
   for (const char* check : kChecks) {
     auto found = results.find(check);
     if (found == results.end()) {
-      ADD_FAILURE() << check << " did not report";
+      ADD_FAILURE() << check << " did not report; the checks said:\n" << output;
     } else {
       EXPECT_EQ(found->second, "") << check;
     }
