@@ -11,9 +11,9 @@
 #include "core/Param.h"
 #include "core/TextBuffer.h"
 #include "graphics/SectionBitmap.h"
-#include "graphics/TypedText.h"
+#include "graphics/TypedValue.h"
+#include "graphics/platform/SystemShell.h"
 #include "graphics/platform/win32/GdiFont.h"
-#include "graphics/platform/win32/ModuleFiles.h"
 #include "graphics/platform/win32/SectionBitmapDc.h"
 
 namespace {
@@ -384,9 +384,9 @@ void WinGraphics::DiscardEntry() {
   entryState_ = kEntryIdle;
 }
 
-void WinGraphics::GetHostFolder(TextBuffer& out) { SetModuleFolder(out, nullptr); }
+void WinGraphics::GetHostFolder(TextBuffer& out) { ReadHostFolder(out); }
 
-void WinGraphics::GetModuleFolder(TextBuffer& out) { SetModuleFolder(out, ModuleHandle); }
+void WinGraphics::GetModuleFolder(TextBuffer& out) { ReadModuleFolder(out); }
 
 // GUI thread; modal.
 void WinGraphics::ChooseFile(TextBuffer& out, int action, const char* initialFolder) {
