@@ -86,9 +86,12 @@ void ShapeStore::ApplyShapesTo(Sample* left, Sample* right, int32_t pos, int32_t
   int64_t remaining = count;
   ShapeSegment* const* items = segments_.Items();
   const int segmentCount = Count();
+  // The block's last sample stays the same from step to step and the position
+  // only grows, so a segment passed over in one step fails again in the next:
+  // each step goes on scanning where the previous one stopped.
+  const int64_t last = position + remaining - 1;
+  int k = 0;
   while (remaining > 0) {
-    const int64_t last = position + remaining - 1;
-    int k = 0;
     while (k < segmentCount &&
            (items[k]->bypass || items[k]->end.pos <= position || items[k]->start.pos > last)) {
       ++k;
