@@ -39,18 +39,6 @@ bool AvxUsable() {
 #endif
 }
 
-double MendEnvelope(double envelope, double lvl) {
-  if (envelope < ShapeStore::kEnvelopeFloor) return ShapeStore::kEnvelopeFloor;
-  return lvl >= ShapeStore::kEnvelopeFloor && lvl <= DBL_MAX ? lvl : ShapeStore::kEnvelopeFloor;
-}
-
-double MendGain(double gain) {
-  if (gain > ShapeStore::kMaxGain) return ShapeStore::kMaxGain;
-  if (gain < -ShapeStore::kMaxGain) return -ShapeStore::kMaxGain;
-  if (std::fabs(gain) < ShapeStore::kEnvelopeFloor) return 0.0;
-  return gain == gain ? gain : 1.0;
-}
-
 double DegenerateKnee(double c, double lvl, double v) { return Knee<double>(c, lvl).Degenerate(v); }
 
 }  // namespace shapekernel
