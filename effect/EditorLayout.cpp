@@ -37,7 +37,11 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
   // The display's pointer is kept only once the list holds it.
   auto* display = new (std::nothrow) WaveDisplay(this, g);
   int count = g->AddControl(display);
-  if (display && g->ControlAt(count - 1) == display) display_ = display;
+  if (display && g->ControlAt(count - 1) == display) {
+    display_ = display;
+    // An editor built after the parameters changed (a restored state, a rebuilt editor) shows their look.
+    display->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+  }
 
   // The manual lies beside the module; without a known folder there is
   // nothing to open (a bare file name would open whatever the current folder holds).

@@ -35,6 +35,9 @@ class EffectPlugin : public PlugBase {
   bool WriteState(HeapBuffer& out) override;
   bool ReadState(const HeapBuffer& in) override;
   void ReserveBlock(int frames) override;
+  // GUI thread: kelvane-host's probe (core/EditorProbe.h) rebuilds the editor
+  // without a window and hands out its timer, mouse and pixels.
+  VstIntPtr VendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
   // UI thread: hands over the published captured samples (oldest first) into
   // `destination`, which holds kRingEntries entries; `endPosition` receives the
