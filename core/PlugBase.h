@@ -42,6 +42,9 @@ class PlugBase {
   virtual void ParamChanged(int /*index*/) {}
   // Audio thread, PlugLock held. Copies the inputs to the outputs.
   virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+  // Audio thread, PlugLock held: a block from a single-precision host. By
+  // default it is widened to double, run through ProcessBlock and narrowed.
+  virtual void ProcessFloatBlock(float** inputs, float** outputs, int frames);
   virtual void EditorOpened() {}
   virtual void EditorClosed() {}
   virtual void ActivationChanged(bool /*active*/) {}

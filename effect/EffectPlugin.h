@@ -31,6 +31,7 @@ class EffectPlugin : public PlugBase {
 
   // Audio thread, PlugLock held.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
+  void ProcessFloatBlock(float** inputs, float** outputs, int frames) override;
   void ParamChanged(int index) override;
   bool WriteState(HeapBuffer& out) override;
   bool ReadState(const HeapBuffer& in) override;
@@ -59,7 +60,10 @@ class EffectPlugin : public PlugBase {
  private:
   void BuildEditor(SurfaceKind kind);
   bool ReserveSpareBuffers(int frames);
-  void Capture(const double* left, const double* right, int frames, int64_t position);
+  template <class Sample>
+  void ProcessSamples(Sample** inputs, Sample** outputs, int frames);
+  template <class Sample>
+  void Capture(const Sample* left, const Sample* right, int frames, int64_t position);
 
   // Capture ring counters, guarded by CaptureLock.
   int32_t readStart_ = 0;

@@ -6,7 +6,7 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
       libsndfile1-dev libfreetype-dev libfontconfig-dev fonts-liberation
-      libx11-dev libstb-dev libpng-dev
+      libx11-dev libxext-dev libxtst-dev libstb-dev libpng-dev
       wine wine64 xvfb xauth x11-apps qemu-user-static)
 i386_pkgs=(wine32:i386)
 

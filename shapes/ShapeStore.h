@@ -45,6 +45,9 @@ class ShapeStore {
   double gain = 1.0;         // follower gain of the last processed sample
   double attackCoef = 0.0;   // follower rise coefficient of the last run
   double releaseCoef = 0.0;  // follower fall coefficient of the last run; also smooths to 1
+  // Shaped runs use 4-lane AVX vectors (x86_64 processors that have them) or
+  // 2-lane SSE2 vectors; both give the same bits.
+  bool wideVectors;
 
   // Serialises copies between stores, restores and clearing. Lock order:
   // PlugLock, then the source store's, then the destination store's.
@@ -118,8 +121,11 @@ class ShapeStore {
   // ordered by start the output does not depend on how the host splits the
   // audio into blocks. Finite input always gives finite output: the follower
   // gain is capped at kMaxGain and the envelope kept at or above
-  // kEnvelopeFloor, and a non-finite state is reset.
+  // kEnvelopeFloor, and a non-finite state is reset. Float samples are
+  // processed in double and rounded once when stored: the same result as
+  // widening the block, processing it in double and narrowing it.
   void ApplyShapes(double* left, double* right, int32_t pos, int32_t count);
+  void ApplyShapes(float* left, float* right, int32_t pos, int32_t count);
 
   // Level of the segment's curve at a sample position; the curve parameter is
   // clamped to 0..1, so positions outside the segment give its end levels.
@@ -128,14 +134,22 @@ class ShapeStore {
   // Shapes the samples of positions from .. to-1, all inside one unmuted
   // segment; left and right point at the sample of position from.
   void ShapeRun(double* left, double* right, int64_t from, int64_t to, const ShapeSegment& segment);
+  void ShapeRun(float* left, float* right, int64_t from, int64_t to, const ShapeSegment& segment);
 
   // Eases the follower gain back to 1 over up to count samples (exactly 1
   // once within kUnitySnap, after which samples pass untouched), and marks the
   // engine as outside every segment.
   void SmoothToUnity(double* left, double* right, int64_t count);
+  void SmoothToUnity(float* left, float* right, int64_t count);
 
  private:
   void DeleteAll();
+  template <class Sample>
+  void ApplyShapesTo(Sample* left, Sample* right, int32_t pos, int32_t count);
+  template <class Sample>
+  void ShapeRunOn(Sample* left, Sample* right, int64_t from, int64_t to, const ShapeSegment& segment);
+  template <class Sample>
+  void SmoothOn(Sample* left, Sample* right, int64_t count);
 
   PtrList<ShapeSegment> segments_{4096};
 };

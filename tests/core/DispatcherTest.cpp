@@ -49,7 +49,7 @@ TEST_F(EffectFixture, IdentityAndStrings) {
   EXPECT_EQ(effect->numOutputs, 2);
   EXPECT_EQ(effect->initialDelay, 1024);
   EXPECT_EQ(effect->ioRatio, 1.0f);
-  EXPECT_EQ(effect->flags, 4152);  // no editor yet
+  EXPECT_EQ(effect->flags, 4153);  // mono, replacing, chunks, double replacing, editor
   EXPECT_EQ(Dispatch(effect, effIdentify), 1316373862);
   EXPECT_EQ(Dispatch(effect, effGetVstVersion), 2400);
   EXPECT_EQ(Dispatch(effect, effGetPlugCategory), kPlugCategEffect);
@@ -134,14 +134,14 @@ TEST_F(EffectFixture, CanDo) {
   EXPECT_EQ(Dispatch(effect, effCanDo), 0);
 }
 
-TEST_F(EffectFixture, EditorWithoutAWindowIsNotAdvertised) {
+TEST_F(EffectFixture, EditorIsAdvertisedAndNeedsAParentWindow) {
   ERect* rect = nullptr;
   EXPECT_EQ(Dispatch(effect, effEditGetRect, 0, 0, &rect), 1);
   ASSERT_NE(rect, nullptr);
   EXPECT_EQ(rect->right - rect->left, 640);
   EXPECT_EQ(rect->bottom - rect->top, 540);
-  // This test program's editor draws without a window system.
-  EXPECT_EQ(effect->flags & effFlagsHasEditor, 0);
+  // The editor opens in an X11 window, inside the window the host hands over.
+  EXPECT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor);
   EXPECT_EQ(Dispatch(effect, effEditOpen), 0);
 }
 
