@@ -76,8 +76,11 @@ TEST(HostEditor, GoldenDisplayInEachColourMap) {
   const char* maps[] = {"pompeii", "thermal", "chlorine", "brrr"};
   for (int map = 0; map < 4; ++map) {
     const std::string set = "colormap=" + std::to_string(map / 3.0);
-    HostRun run = RunHost({"editor", KELVANE_MODULE, folder + "/in.wav", folder + "/script.txt", "--transport",
-                           folder + "/transport.txt", "--set", set});
+    // fontconfig keeps blocks it never frees inside the module, which the host
+    // unloads before the sanitizer build's leak check could name them.
+    HostRun run = RunProgram({KELVANE_HOST, "editor", KELVANE_MODULE, folder + "/in.wav", folder + "/script.txt",
+                              "--transport", folder + "/transport.txt", "--set", set},
+                             "ASAN_OPTIONS=detect_leaks=0");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "played 213776 of 220500 frames, 89 timer ticks, 1 screenshots\n");
     int width = 0, height = 0;
