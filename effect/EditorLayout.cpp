@@ -10,6 +10,7 @@
 #include "effect/EffectPlugin.h"
 #include "graphics/BitmapGraphics.h"
 #include "graphics/PngImages.h"
+#include "shapes/EditPanel.h"
 
 namespace {
 
@@ -41,6 +42,16 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
     display_ = display;
     // An editor built after the parameters changed (a restored state, a rebuilt editor) shows their look.
     display->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+  }
+
+  auto* panel = new (std::nothrow) EditPanel(this, PixelRect{273, 455, 612, 512});
+  count = g->AddControl(panel);
+  if (panel && g->ControlAt(count - 1) == panel) editPanel_ = panel;
+  // The display tells the panel about loops, following and selections; the
+  // panel edits the shapes through the display.
+  if (display_ && editPanel_) {
+    display_->LinkEditPanel(editPanel_);
+    editPanel_->SetDisplay(display_);
   }
 
   // The manual lies beside the module; without a known folder there is

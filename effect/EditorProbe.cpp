@@ -49,8 +49,10 @@ VstIntPtr EffectPlugin::VendorSpecific(VstInt32 index, VstIntPtr value, void* pt
   if (index != kEditorProbeIndex || value != kEditorProbeValue || !ptr) return 0;
   auto* probe = static_cast<EditorProbe*>(ptr);
   if (probe->size < static_cast<int32_t>(sizeof(EditorProbe))) return 0;
+  // The old editor goes first: it takes the plug-in's pointers to its display
+  // and panel with it, and the new one sets them again.
+  DestroyEditor();
   BuildEditor(SurfaceKind::Headless);
-  // Without memory for a new surface the old editor stays: only one without a window will do.
   if (!Editor() || Editor()->OpensWindows()) return 0;
   probe->width = Editor()->EditorWidth();
   probe->height = Editor()->EditorHeight();

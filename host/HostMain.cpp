@@ -29,6 +29,8 @@ commands:
   state dump FILE                  print a Kelvane saved state as text
   state make TEXT OUT              build a saved state from such text (dump output gives the same bytes)
   generate OUT.wav                 write the deterministic stereo test music
+  validate MODULE                  check any VST 2 effect: lifetimes, rates, blocks, transport,
+                                   parameters, allocations in process, states (see docs)
   editor MODULE IN.wav SCRIPT      play IN.wav through the module's editor without a window,
                                    replaying a mouse script and writing PNG screenshots
   help                             this text
@@ -48,7 +50,14 @@ process options:
   --start POS           play position of the first frame in samples (default 0)
   --tempo BPM           tempo reported in the time info (default 120; 0: none)
   --script FILE         transport script (below)
-  --format f32|f64      output samples (default f64, f32 with --float); both keep values exact
+  --format f32|f64|s16  output samples (default f64, f32 with --float); f32 and f64 keep values
+                        exact, s16 (16-bit PCM, clipped) is a copy for listening
+
+validate options:
+  --seed N              seed of every random case (default: from the clock; printed)
+  --quick               fewer cases (seconds instead of minutes)
+  --check NAME          run only this check (repeatable)
+  --bound B             largest output accepted for input within +-1 (default 1000)
 
 editor options: those of process except --format, with --transport FILE for --script.
 editor script: one action a line ("#" starts a comment):
@@ -83,6 +92,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "process") return RunProcess(rest);
   if (command == "state") return RunState(rest);
   if (command == "generate") return RunGenerate(rest);
+  if (command == "validate") return RunValidate(rest);
   if (command == "editor") return RunEditor(rest);
   throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);
 }

@@ -18,6 +18,8 @@ class ModuleLibrary {
   // `VSTPluginMain`, or the older `main` export; throws when neither exists.
   EntryProc Entry() const;
   const std::string& Path() const { return path_; }
+  // The system's handle of the loaded module (dlopen handle, HMODULE).
+  void* Handle() const { return handle_; }
 
  private:
   void* FindSymbol(const char* name) const;

@@ -7,10 +7,10 @@
 #include "HostServices.h"
 #include "NumberText.h"
 
-PluginInstance::PluginInstance(const std::string& modulePath)
+PluginInstance::PluginInstance(const std::string& modulePath, audioMasterCallback callback)
     : library_(std::make_unique<ModuleLibrary>(modulePath)) {
   ModuleLibrary::EntryProc entry = library_->Entry();
-  AEffect* effect = entry(&HostServices::Callback);
+  AEffect* effect = entry(callback ? callback : &HostServices::Callback);
   if (!effect) throw HostError(modulePath + ": the module's entry returned no effect");
   if (effect->magic != kEffectMagic) {
     char text[16];

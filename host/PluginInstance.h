@@ -13,12 +13,14 @@
 
 class PluginInstance {
  public:
-  explicit PluginInstance(const std::string& modulePath);
+  // `callback` is the host the effect is created with (kelvane-host's own by default).
+  explicit PluginInstance(const std::string& modulePath, audioMasterCallback callback = nullptr);
   ~PluginInstance();
   PluginInstance(const PluginInstance&) = delete;
   PluginInstance& operator=(const PluginInstance&) = delete;
 
   AEffect& Effect() const { return *effect_; }
+  const ModuleLibrary& Library() const { return *library_; }
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
   // A text the module writes into a buffer we hand it (names, labels, displays).
   std::string QueryString(VstInt32 opcode, VstInt32 index = 0);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "process MODULE IN.wav OUT.wav [--float] [--block N] [--start POS] [--tempo BPM] [--script FILE] "
-    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]... [--format f32|f64]";
+    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]... [--format f32|f64|s16]";
 
 }  // namespace
 
@@ -36,7 +36,10 @@ int RunProcess(const Args& args) {
   int64_t start = line.IntValue("start", -(int64_t(1) << 53), int64_t(1) << 53).value_or(0);
   double tempo = line.DoubleValue("tempo", 0, 10000).value_or(120.0);
   std::string format = line.Value("format").value_or(single ? "f32" : "f64");
-  if (format != "f32" && format != "f64") throw HostError("--format must be f32 or f64", true);
+  const WavSampleFormat outFormat = format == "f64"   ? WavSampleFormat::Float64
+                                    : format == "f32" ? WavSampleFormat::Float32
+                                    : format == "s16" ? WavSampleFormat::Pcm16
+                                                      : throw HostError("--format must be f32, f64 or s16", true);
   PlaybackOptions options;
   options.single = single;
   options.block = block;
@@ -54,9 +57,8 @@ int RunProcess(const Args& args) {
   playback.Finish();
   SaveStateIfAsked(plugin, line);
   const AudioData& out = playback.Output();
-  WriteWav(line.Positional()[2], out, format == "f32" ? WavSampleFormat::Float32 : WavSampleFormat::Float64);
+  WriteWav(line.Positional()[2], out, outFormat);
   std::printf("processed %lld frames, %zu in / %zu out channels, %d Hz, %s\n", static_cast<long long>(playback.Total()),
-              in.channels.size(), out.channels.size(), in.sampleRate,
-              playback.ProcessName());
+              in.channels.size(), out.channels.size(), in.sampleRate, playback.ProcessName());
   return 0;
 }

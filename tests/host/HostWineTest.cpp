@@ -26,6 +26,10 @@ std::string WindowsPath(const std::string& path) {
 class HostWine : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "Wine runs the Windows builds, which the sanitizers do not instrument; "
+                    "these tests run in the release build";
+#endif
     std::string arch = GetParam();
     std::string dir = arch == "win32" ? KELVANE_WIN32_DIR : KELVANE_WIN64_DIR;
     if (dir.empty()) GTEST_SKIP() << "KELVANE_" << arch << "_DIR is not set for this build";
@@ -201,6 +205,47 @@ TEST_P(HostWine, KelvanePassesAudioBitExactInBothPrecisions) {
   HostRun save = RunHost({"state", "save", KELVANE_MODULE, folder + "/linux.state"});
   ASSERT_EQ(save.exitCode, 0) << save.err;
   EXPECT_EQ(ReadFileBytes(folder + "/win.state"), ReadFileBytes(folder + "/linux.state"));
+}
+
+namespace {
+
+// "PASS name (seed 5): ..." lines as name -> verdict.
+std::map<std::string, std::string> Verdicts(const std::string& out) {
+  std::map<std::string, std::string> verdicts;
+  for (const std::string& line : Lines(out)) {
+    size_t seed = line.find(" (seed ");
+    if (seed != std::string::npos && line.size() > 5) verdicts[line.substr(5, seed - 5)] = line.substr(0, 4);
+  }
+  return verdicts;
+}
+
+}  // namespace
+
+// One Wine process per build: the quick validation of Kelvane.dll gives the
+// Linux module's verdicts (the allocation counter works on both systems).
+TEST_P(HostWine, ValidatorJudgesKelvaneLikeTheLinuxModule) {
+  std::string dll = dllDir_ + "/Kelvane.dll";
+  if (!FileExists(dll)) GTEST_SKIP() << "no " << dll;
+  HostRun windows = Run({"validate", WindowsPath(dll), "--quick", "--seed", "5"});
+  HostRun linux = RunHost({"validate", KELVANE_MODULE, "--quick", "--seed", "5"});
+  ASSERT_FALSE(windows.crashed) << windows.out << windows.err;
+  std::map<std::string, std::string> expected = Verdicts(linux.out), got = Verdicts(windows.out);
+  ASSERT_GE(expected.size(), 12u) << linux.out;
+  if (expected["allocations"] == "SKIP") expected["allocations"] = "PASS";  // a sanitizer build cannot count
+  EXPECT_EQ(got, expected) << windows.out << "\n---- Linux:\n" << linux.out;
+  EXPECT_EQ(windows.exitCode, linux.exitCode);
+}
+
+// The allocation counter redirects the DLL's imports on Windows: a fake that
+// allocates in its process call is caught.
+TEST_P(HostWine, ValidatorCountsAllocationsOfADll) {
+  if (std::string(GetParam()) == "win32" && Emulated32Bit())
+    GTEST_SKIP() << "32-bit programs run under qemu here; the x86_64 host shows the counter at work";
+  HostRun run = RunProgram({loader_, exe_, "validate", WindowsPath(Fake("FakeFaulty")), "--quick", "--seed", "5",
+                            "--check", "allocations"},
+                           kWineEnvironment + " FAKE_FAULT=allocate");
+  EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("FAIL allocations (seed 5)"), std::string::npos) << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Arch, HostWine, ::testing::Values("win32", "win64"),
