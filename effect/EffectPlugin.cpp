@@ -172,6 +172,8 @@ void EffectPlugin::ParamChanged(int index) {
     if (editPanel_) editPanel_->SetResetArmed(ParamAt(kReset)->Plain() >= 0.5);
   } else if (index == kBright || index == kColormap) {
     if (display_) display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+    // The panel shows the colour map's name.
+    if (index == kColormap && editPanel_) editPanel_->MarkDirty(false);
   }
 }
 

@@ -3,16 +3,24 @@
 // through the VST 2 process call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "controls/WaveDisplay.h"
 #include "core/ByteOrder.h"
 #include "effect/EffectPlugin.h"
+#include "graphics/SectionBitmap.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
 #include "shapes/EditPanel.h"
 #include "shapes/ShapeSegment.h"
+#include "tests/controls/RecordingGraphics.h"
 #include "tests/core/FakeHost.h"
+#include "tools/PngFile.h"
+#include "tools/Screenshot.h"
 
 namespace {
 
@@ -444,6 +452,140 @@ TEST_F(Editing, TheEngineAppliesWhatTheMouseDrew) {
   EXPECT_EQ(drawn[static_cast<size_t>(SampleAt(300))], 0.0);
   EXPECT_EQ(drawn[static_cast<size_t>(SampleAt(40))], 0.3);
   EXPECT_NE(drawn[static_cast<size_t>(SampleAt(100))], 0.3);
+}
+
+// What the panel prints: each text with its colour and alignment.
+struct TextRecorder : RecordingGraphics {
+  struct Text {
+    std::string text;
+    ArgbColor color;
+    int alignment;
+  };
+  std::vector<Text> texts;
+  std::vector<ArgbColor> knobs;
+  bool PrintText(const FontSpec& font, const char* text, const PixelRect&) override {
+    texts.push_back({text, font.color, font.alignment});
+    return true;
+  }
+  bool StrokeCircle(const ArgbColor& color, float, float, float, const BlendSpec&, bool) override {
+    knobs.push_back(color);
+    return true;
+  }
+  // The colour of a text ("absent" alpha 0 when it was not printed).
+  ArgbColor Color(const std::string& text) const {
+    for (const Text& t : texts) {
+      if (t.text == text) return t.color;
+    }
+    return ArgbColor{0, 0, 0, 0};
+  }
+};
+
+TEST_F(Editing, ThePanelDrawsEachItemInTheColourOfItsState) {
+  const ArgbColor grey{255, 127, 127, 127}, white{255, 255, 255, 255}, red{255, 255, 0, 0}, green{255, 0, 255, 0};
+  const ArgbColor absent{0, 0, 0, 0};
+  struct Case {
+    const char* what;
+    void (*setup)(Editing&);
+    std::vector<std::pair<std::string, ArgbColor>> expected;
+  };
+  const Case cases[] = {
+      {"nothing selected, no loop, following",
+       [](Editing&) {},
+       {{"follow", grey}, {"copy", grey}, {"slow", grey}, {"no loop detected : ", grey}, {"fit  | copy", grey},
+        {"Y", white}, {"N ", grey}, {"brrr", white}, {"5", absent}}},
+      {"a muted segment shown, a loop, mute held, not following",
+       [](Editing& t) {
+         t.panel->ShowSegment(false, false, 0.5, 1.0, 0.5);
+         t.panel->SetLoopDetected(true);
+         t.panel->SetFollowCursorShown(false);
+         t.panel->MousePress(500, 503, t.left);
+       },
+       {{"follow", white}, {"mute", red}, {"bypass", white}, {"copy", white}, {"loop detected : ", grey},
+        {"fit  | copy", white}, {"Y", grey}, {"N ", white}, {"no loop detected : ", absent}}},
+      {"the colour map pressed",
+       [](Editing& t) { t.panel->MousePress(387, 504, t.left); },
+       {{"pompeii", red}, {"N ", white}}},
+      {"the reset counting down",
+       [](Editing& t) {
+         gNow = 0;
+         t.panel->SetResetArmed(true);
+         gNow = 2500;
+       },
+       {{"5", white}, {"1", white}, {"all data will be deleted!", white}, {"follow", absent}, {"copy", absent},
+        {"fit  | copy", white}}},
+  };
+  for (const Case& c : cases) {
+    c.setup(*this);
+    TextRecorder r;
+    panel->Render(r);
+    for (const auto& [text, color] : c.expected) EXPECT_EQ(r.Color(text), color) << c.what << ": " << text;
+    panel->MouseRelease(0, 0);
+  }
+
+  // A pending copy blinks six draws red and six green.
+  panel->SetResetArmed(false);
+  Put({{10000, 20000, 30000, 0.5}});
+  Edit().At(0)->selected = 1;
+  panel->ShowSegment(false, false, 0.5, 1.0, 0.5);
+  Click(460, 503);
+  std::vector<bool> redDraws;
+  for (int i = 0; i < 13; ++i) {
+    TextRecorder r;
+    panel->Render(r);
+    EXPECT_TRUE(r.Color("copy") == red || r.Color("copy") == green);
+    redDraws.push_back(r.Color("copy") == red);
+  }
+  EXPECT_EQ(std::count(redDraws.begin(), redDraws.begin() + 12, true), 6);
+  EXPECT_EQ(redDraws[12], redDraws[0]);
+}
+
+// The whole editor after a fixed piece of audio played in a loop and a fixed
+// mouse script, in each colour map, compared with its golden picture.
+TEST_F(Editing, TheWholeEditorMatchesItsGoldenPictureInEachColourMap) {
+  host.time.tempo = 120.0;
+  host.time.flags |= kVstTempoValid;
+  auto play = [&](int64_t from, int64_t to) {
+    for (int64_t pos = from; pos < to; pos += 512) {
+      host.time.samplePos = static_cast<double>(pos);
+      double l[512], r[512];
+      for (int i = 0; i < 512; ++i) {
+        const double t = static_cast<double>(pos + i) / 44100.0;
+        l[i] = r[i] = 0.4 * std::sin(t * 220.0 * 6.283185307179586) * (0.6 + 0.4 * std::sin(t * 3.0));
+      }
+      double* io[2] = {l, r};
+      effect->processDoubleReplacing(effect, io, io, 512);
+      if ((pos / 512) % 5 == 0) g->TimerTick();
+    }
+  };
+  play(0, 176400);
+  Click(90, 120);
+  Drag(90, 104, 0, -44);  // the control point up
+  Click(250, 260);        // deselect, then a mirrored one
+  Click(250, 260);
+  Click(420, 160);
+  Click(420, 160);
+  Click(502, 503);  // mute it
+  play(0, 176400);  // the loop again, now shaped
+  play(0, 40000);
+  g->MouseHover(250, 250, none);
+  const char* maps[] = {"pompeii", "thermal", "chlorine", "brrr"};
+  for (int map = 0; map < 4; ++map) {
+    effect->setParameter(effect, EffectPlugin::kColormap, static_cast<float>(map) / 3.0f);
+    while (g->TimerTick()) {
+    }
+    const std::string name = std::string("editing-") + maps[map] + ".png";
+    const std::string golden = std::string(KELVANE_SOURCE_DIR) + "/tests/controls/golden/" + name;
+    const std::string actual = std::string(KELVANE_BINARY_DIR) + "/" + name;
+    ASSERT_TRUE(WriteScreenshotPng(actual, *g->Surface()));
+    if (std::getenv("KELVANE_UPDATE_GOLDEN")) {
+      ASSERT_TRUE(WriteScreenshotPng(golden, *g->Surface()));
+    }
+    int w = 0, h = 0;
+    std::vector<uint32_t> expected;
+    ASSERT_TRUE(ReadPng(golden, w, h, expected)) << golden;
+    EXPECT_TRUE(w == 640 && h == 540 && expected == ScreenshotPixels(*g->Surface()))
+        << maps[map] << " differs from " << golden << "; see " << actual;
+  }
 }
 
 }  // namespace
