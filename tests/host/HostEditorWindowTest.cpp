@@ -14,6 +14,11 @@
 
 namespace {
 
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<uint32_t> ReadPicture(const std::string& path) {
   int width = 0, height = 0;
   std::vector<uint32_t> pixels;
@@ -73,6 +78,29 @@ TEST(HostEditorWindow, TheScriptThroughAWindowDrawsWhatItDrawsWithout) {
                             "DISPLAY=:9999");
   EXPECT_EQ(none.exitCode, 1);
   EXPECT_NE(none.err.find("cannot open the X display"), std::string::npos) << none.err;
+}
+
+// The demo's editor session: shapes drawn and edited with the mouse over a
+// looped passage, through the window as through the probe.
+TEST(HostEditorWindow, ShapesDrawnWithTheMouseInAWindowAreTheHeadlessOnes) {
+  if (!PrivateXServer::Shared().Connection()) GTEST_SKIP() << "no Xvfb to run an X server";
+  const std::string folder = TestFolder();
+  const std::string scripts = std::string(KELVANE_SOURCE_DIR) + "/scripts/";
+  ASSERT_EQ(RunHost({"generate", folder + "/music.wav", "--seconds", "10"}).exitCode, 0);
+  std::string session = ReadText(scripts + "demo-mouse.txt");
+  const size_t png = session.find("png editor.png");
+  ASSERT_NE(png, std::string::npos);
+  for (const char* mode : {"headless", "window"}) {
+    std::string text = session;
+    text.replace(png, std::string("png editor.png").size(), "png " + folder + "/" + mode + ".png");
+    WriteTextFile(folder + "/" + mode + ".txt", text);
+    std::vector<std::string> args{"editor",   KELVANE_MODULE, folder + "/music.wav", folder + "/" + mode + ".txt",
+                                  "--transport", scripts + "demo-loop.txt"};
+    if (std::string(mode) == "window") args.push_back("--window");
+    HostRun run = RunHost(args);
+    ASSERT_EQ(run.exitCode, 0) << mode << ": " << run.err;
+  }
+  EXPECT_TRUE(ReadPicture(folder + "/window.png") == ReadPicture(folder + "/headless.png")) << "see " << folder;
 }
 
 }  // namespace

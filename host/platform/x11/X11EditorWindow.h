@@ -8,6 +8,8 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
+
 #include "EditorDriver.h"
 
 class PluginInstance;
@@ -45,5 +47,9 @@ class X11EditorWindow final : public EditorDriver {
   int width_ = 0;
   int height_ = 0;
   unsigned held_ = 0;       // the button a press holds down
+  // The last left press, so that two presses of a script stay two clicks.
+  std::chrono::steady_clock::time_point lastPress_{};
+  int lastPressX_ = -100;
+  int lastPressY_ = -100;
   int32_t modifiers_ = 0;  // the modifier bits whose keys are down
 };
