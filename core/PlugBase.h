@@ -42,7 +42,12 @@ class PlugBase {
   virtual void ParamChanged(int /*index*/) {}
   // Audio thread, PlugLock held. Copies the inputs to the outputs.
   virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+  // Audio thread, PlugLock held: a block from a single-precision host. By
+  // default it is widened to double, run through ProcessBlock and narrowed.
+  virtual void ProcessFloatBlock(float** inputs, float** outputs, int frames);
   virtual void EditorOpened() {}
+  // PlugLock held: the editor is about to be deleted; drop every pointer into it.
+  virtual void EditorDestroyed() {}
   virtual void EditorClosed() {}
   virtual void ActivationChanged(bool /*active*/) {}
   virtual void MidiMessageReceived(const MidiMessage& message) { SendMidiMessage(message); }

@@ -98,14 +98,18 @@ bool PlugBase::ReserveFloatBuffers(int frames) {
   return true;
 }
 
-// Most hosts other than REAPER only process in single precision: widen the
-// block, run the same process and narrow the result.
+// Most hosts other than REAPER only process in single precision.
 void PlugBase::ProcessFloat(float** inputs, float** outputs, int frames) {
   if (!inputs || !outputs) return;
   LimitChannelsOnFirstCall();
   if (frames <= 0) return;
   DenormalGuard flushDenormals;
   LockGuard hold(plugLock_);
+  ProcessFloatBlock(inputs, outputs, frames);
+}
+
+// Widens the block, runs the double process and narrows the result.
+void PlugBase::ProcessFloatBlock(float** inputs, float** outputs, int frames) {
   if (!ReserveFloatBuffers(frames)) return;
   constexpr int kMaxChannels = 32;
   double* in[kMaxChannels] = {};

@@ -5,24 +5,16 @@
 #include <cstring>
 #include <new>
 
-#include "core/ByteOrder.h"
 #include "controls/WaveDisplay.h"
+#include "core/ByteOrder.h"
 #include "core/Module.h"
+#include "effect/CaptureEntries.h"
+#include "shapes/EditPanel.h"
 
 namespace {
 
 constexpr double kDefaultBright = 1.0;
 constexpr double kDefaultColormap = 3.0;
-
-// One capture entry: the sum of both channels in units of 1/512 of full scale,
-// truncated, saturated to 16 bits; NaN counts as silence.
-int16_t CaptureEntry(double left, double right) {
-  double v = (right + left) * 256.0;
-  if (!(v == v)) return 0;
-  if (v >= 32767.0) return 32767;
-  if (v <= -32768.0) return -32768;
-  return static_cast<int16_t>(v);
-}
 
 }  // namespace
 
@@ -76,6 +68,16 @@ void EffectPlugin::ReserveBlock(int frames) {
 }
 
 void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
+  ProcessSamples(inputs, outputs, frames);
+}
+
+// Float samples go straight into the engine, which shapes them in double.
+void EffectPlugin::ProcessFloatBlock(float** inputs, float** outputs, int frames) {
+  ProcessSamples(inputs, outputs, frames);
+}
+
+template <class Sample>
+void EffectPlugin::ProcessSamples(Sample** inputs, Sample** outputs, int frames) {
   if (frames <= 0 || !inputs || !outputs) return;
   int64_t position = PlayPosition();
 
@@ -97,17 +99,18 @@ void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
   expectedPosition_ = position + frames;
 
   // Missing channels (mono or none) are replaced by spare buffers: a silent
-  // input and outputs that nothing returns to the host.
+  // input and outputs that nothing returns to the host. They hold doubles,
+  // so float blocks fit them too.
   if (!ReserveSpareBuffers(frames)) return;
-  auto* silence = reinterpret_cast<double*>(spareInput_.Data());
-  auto* spareOut = reinterpret_cast<double*>(spareOutput_.Data());
+  auto* silence = reinterpret_cast<Sample*>(spareInput_.Data());
+  auto* spareOut = reinterpret_cast<Sample*>(spareOutput_.Data());
   const int inputCount = InputChannels();
   const int outputCount = OutputChannels();
-  const double* in0 = inputCount >= 1 && inputs[0] ? inputs[0] : silence;
-  const double* in1 = inputCount >= 2 && inputs[1] ? inputs[1] : silence;
-  double* out0 = outputCount >= 1 && outputs[0] ? outputs[0] : spareOut;
-  double* out1 = outputCount >= 2 && outputs[1] ? outputs[1] : spareOut + frames;
-  size_t bytes = static_cast<size_t>(frames) * sizeof(double);
+  const Sample* in0 = inputCount >= 1 && inputs[0] ? inputs[0] : silence;
+  const Sample* in1 = inputCount >= 2 && inputs[1] ? inputs[1] : silence;
+  Sample* out0 = outputCount >= 1 && outputs[0] ? outputs[0] : spareOut;
+  Sample* out1 = outputCount >= 2 && outputs[1] ? outputs[1] : spareOut + frames;
+  size_t bytes = static_cast<size_t>(frames) * sizeof(Sample);
   // Hosts may process in place: the buffers can be the same.
   std::memmove(out0, in0, bytes);
   std::memmove(out1, in1, bytes);
@@ -122,15 +125,18 @@ void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
   Capture(out0, out1, frames, position);
 }
 
-void EffectPlugin::Capture(const double* left, const double* right, int frames, int64_t position) {
+template <class Sample>
+void EffectPlugin::Capture(const Sample* left, const Sample* right, int frames, int64_t position) {
   LockGuard hold(captureLock_);
   auto* ring = reinterpret_cast<int16_t*>(captureRing_.Data());
   // Only the newest kRingEntries samples of a long block can survive in the ring.
   int skip = frames > kRingEntries ? frames - kRingEntries : 0;
   int write = (readStart_ + available_ + pending_ + skip) % kRingEntries;
-  for (int i = skip; i < frames; ++i) {
-    ring[write] = CaptureEntry(left[i], right[i]);
-    if (++write == kRingEntries) write = 0;
+  for (int i = skip; i < frames;) {
+    const int span = frames - i < kRingEntries - write ? frames - i : kRingEntries - write;
+    capture::Entries(left + i, right + i, span, ring + write);
+    i += span;
+    write = (write + span) % kRingEntries;
   }
   // When the display has not kept up, the oldest unread samples make room.
   int64_t total = static_cast<int64_t>(available_) + pending_ + frames;
@@ -159,18 +165,28 @@ int EffectPlugin::ReadCapture(int16_t* destination, int64_t* endPosition) {
   return n;
 }
 
+// Any thread, PlugLock held (the host's parameter thread, possibly the audio
+// thread for automation): only stores what the editor draws later.
 void EffectPlugin::ParamChanged(int index) {
-  switch (index) {
-    case kBright:
-    case kColormap:
-      // Any thread: the display only stores the look and redraws at its next paint.
-      if (display_) {
-        display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
-      }
-      break;
-    default:
-      break;
+  if (index == kReset) {
+    if (editPanel_) editPanel_->SetResetArmed(ParamAt(kReset)->Plain() >= 0.5);
+  } else if (index == kBright || index == kColormap) {
+    if (display_) display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+    // The panel shows the colour map's name.
+    if (index == kColormap && editPanel_) editPanel_->MarkDirty(false);
   }
+}
+
+void EffectPlugin::EditorDestroyed() {
+  display_ = nullptr;
+  editPanel_ = nullptr;
+}
+
+void EffectPlugin::CycleColourMap() {
+  LockGuard hold(PlugLock());
+  Param* colormap = ParamAt(kColormap);
+  colormap->SetPlain((static_cast<int>(colormap->Plain()) + 1) % 4);
+  ParamChanged(kColormap);
 }
 
 bool EffectPlugin::WriteState(HeapBuffer& out) {
@@ -196,7 +212,12 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   ParamAt(kBright)->SetPlain(std::isnan(bright) ? kDefaultBright : bright);
   ParamAt(kColormap)->SetPlain(std::isnan(colormap) ? kDefaultColormap : colormap);
   // All or nothing: on failure the engine keeps its shapes.
-  return engineStore_.ReadShapes(in, kHeaderBytes);
+  if (!engineStore_.ReadShapes(in, kHeaderBytes)) return false;
+  // The editor's store takes the restored shapes at its next GUI entry, on its
+  // own thread; until then no commit of its old shapes may overwrite them.
+  shapesRestored_.store(true, std::memory_order_release);
+  if (display_) display_->MarkDirty(false);
+  return true;
 }
 
 void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
@@ -206,7 +227,19 @@ void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
   LockGuard hold(PlugLock());
+  // The edit store is out of date: it takes the restored shapes at its next entry.
+  if (shapesRestored_.load(std::memory_order_acquire)) return false;
   return ShapeStore::CopyShapes(editStore, engineStore_);
+}
+
+bool EffectPlugin::TakeRestoredShapes(ShapeStore& editStore) {
+  if (!shapesRestored_.load(std::memory_order_acquire)) return false;
+  LockGuard hold(PlugLock());
+  if (!shapesRestored_.exchange(false, std::memory_order_acq_rel)) return false;
+  if (ShapeStore::CopyShapes(engineStore_, editStore)) return true;
+  // Out of memory: try again at the next entry.
+  shapesRestored_.store(true, std::memory_order_release);
+  return false;
 }
 
 void EffectPlugin::ClearEngineShapes() {

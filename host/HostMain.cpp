@@ -48,7 +48,8 @@ process options:
   --start POS           play position of the first frame in samples (default 0)
   --tempo BPM           tempo reported in the time info (default 120; 0: none)
   --script FILE         transport script (below)
-  --format f32|f64      output samples (default f64, f32 with --float); both keep values exact
+  --format f32|f64|s16  output samples (default f64, f32 with --float); f32 and f64 keep values
+                        exact, s16 (16-bit PCM, clipped) is a copy for listening
 
 validate options:
   --seed N              seed of every random case (default: from the clock; printed)

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "process MODULE IN.wav OUT.wav [--float] [--block N] [--start POS] [--tempo BPM] [--script FILE] "
-    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]... [--format f32|f64]";
+    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]... [--format f32|f64|s16]";
 
 class Processor {
  public:
@@ -95,7 +95,10 @@ int RunProcess(const Args& args) {
   int64_t start = line.IntValue("start", -(int64_t(1) << 53), int64_t(1) << 53).value_or(0);
   double tempo = line.DoubleValue("tempo", 0, 10000).value_or(120.0);
   std::string format = line.Value("format").value_or(single ? "f32" : "f64");
-  if (format != "f32" && format != "f64") throw HostError("--format must be f32 or f64", true);
+  const WavSampleFormat outFormat = format == "f64"   ? WavSampleFormat::Float64
+                                    : format == "f32" ? WavSampleFormat::Float32
+                                    : format == "s16" ? WavSampleFormat::Pcm16
+                                                      : throw HostError("--format must be f32, f64 or s16", true);
   std::vector<TransportEvent> script;
   if (auto path = line.Value("script")) script = LoadTransportScript(*path);
 
@@ -167,7 +170,7 @@ int RunProcess(const Args& args) {
   }
   plugin.Dispatch(effMainsChanged, 0, 0);
   SaveStateIfAsked(plugin, line);
-  WriteWav(line.Positional()[2], out, format == "f32" ? WavSampleFormat::Float32 : WavSampleFormat::Float64);
+  WriteWav(line.Positional()[2], out, outFormat);
   std::printf("processed %lld frames, %zu in / %zu out channels, %d Hz, %s\n", static_cast<long long>(total),
               in.channels.size(), out.channels.size(), in.sampleRate,
               single ? "processReplacing" : "processDoubleReplacing");

@@ -25,11 +25,20 @@ echo "== generating 12 s of test music: input.wav"
 "$host" generate input.wav --seconds 12
 echo "== making the saved state with four gain shapes: shapes.state (text in scripts/demo-shapes.txt)"
 "$host" state make "$root/scripts/demo-shapes.txt" shapes.state
-grep -E "^# [0-9]" "$root/scripts/demo-shapes.txt" | sed 's/^#/ /'
+# Each shape's comment: from its "# <time>" line to the last comment line before it.
+awk '/^# [0-9]/ { shown = 1; sub(/^#/, " "); print; next }
+     shown && /^#/ { sub(/^#/, "   "); print; next }
+     { shown = 0 }' "$root/scripts/demo-shapes.txt"
 
 echo "== Linux: Kelvane.so"
 "$host" process "$root/build/release/Kelvane.so" input.wav linux.wav --state shapes.state
 "$host" process "$root/build/release/Kelvane.so" input.wav linux-float.wav --state shapes.state --float
+# The files above keep every bit of the module's output (64-bit float, which
+# many players cannot open); these 16-bit copies are for listening.
+mkdir -p listen
+"$host" generate listen/input.wav --seconds 12 --format s16 >/dev/null
+"$host" process "$root/build/release/Kelvane.so" input.wav listen/kelvane.wav --state shapes.state --format s16 >/dev/null
+echo "   16-bit copies for listening: listen/input.wav, listen/kelvane.wav"
 
 export WINEPREFIX=$root/build/demo-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
@@ -73,3 +82,5 @@ done
 echo
 echo "Written to $out:"
 ls -1 "$out"/*.wav
+echo "For listening (16-bit PCM, any player opens them):"
+ls -1 "$out"/listen/*.wav

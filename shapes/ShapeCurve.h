@@ -1,11 +1,12 @@
 // ShapeCurve and Knee: the per-sample arithmetic of the gain-shape engine, the
 // curve's level at a sample position and the clipper's quadratic knee.
 //
-// Each is written once over a value type that is either a double or a pair of
-// doubles (`SamplePair`), so the engine can solve two samples or two channels
-// with one packed square root and one packed division. Packed and scalar IEEE
-// operations round alike, so both forms give the same bits, and so does every
-// build; the order of operations is part of that and must not be changed.
+// Each is written once over a value type that is a double or a vector of
+// doubles (2 lanes with SSE2, 4 with AVX), so the engine can solve several
+// samples or channels with one packed square root and one packed division.
+// Packed and scalar IEEE operations round alike, so every form gives the same
+// bits, and so does every build; the order of operations is part of that and
+// must not be changed (nor contracted into fused multiply-adds).
 // Used on the audio thread: no allocation, no lock, no system call.
 #pragma once
 
@@ -13,13 +14,20 @@
 
 #include "shapes/ShapeSegment.h"
 
-#if defined(__SSE2__)
+#if !defined(__SSE2__)
+#error "the gain-shape engine needs SSE2 (i686 builds use -msse2 -mfpmath=sse)"
+#endif
 #include <emmintrin.h>
+#if defined(__AVX__)
+#include <immintrin.h>
 #endif
 
 // Two doubles processed together (GCC vector extension: +, -, *, / per lane,
 // a scalar operand applies to both lanes).
 typedef double SamplePair __attribute__((vector_size(16)));
+#if defined(__AVX__)
+typedef double SampleQuad __attribute__((vector_size(32)));
+#endif
 
 namespace shapemath {
 
@@ -29,16 +37,18 @@ inline double AtLeastZero(double x) { return x > 0.0 ? x : 0.0; }
 // min(x, 1) for x that is not NaN.
 inline double AtMostOne(double x) { return x < 1.0 ? x : 1.0; }
 
-#if defined(__SSE2__)
 inline SamplePair Sqrt(SamplePair x) { return _mm_sqrt_pd(x); }
 // MAXPD and MINPD return their second operand for NaN or a pair of zeros,
 // exactly like the scalar forms above.
 inline SamplePair AtLeastZero(SamplePair x) { return _mm_max_pd(x, _mm_setzero_pd()); }
 inline SamplePair AtMostOne(SamplePair x) { return _mm_min_pd(x, _mm_set1_pd(1.0)); }
-#else
-inline SamplePair Sqrt(SamplePair x) { return SamplePair{std::sqrt(x[0]), std::sqrt(x[1])}; }
-inline SamplePair AtLeastZero(SamplePair x) { return SamplePair{AtLeastZero(x[0]), AtLeastZero(x[1])}; }
-inline SamplePair AtMostOne(SamplePair x) { return SamplePair{AtMostOne(x[0]), AtMostOne(x[1])}; }
+
+#if defined(__AVX__)
+// Only the translation unit built for AVX sees these; nothing it shares with
+// the others is compiled there (see ShapeKernelLanes.h).
+inline SampleQuad Sqrt(SampleQuad x) { return _mm256_sqrt_pd(x); }
+inline SampleQuad AtLeastZero(SampleQuad x) { return _mm256_max_pd(x, _mm256_setzero_pd()); }
+inline SampleQuad AtMostOne(SampleQuad x) { return _mm256_min_pd(x, _mm256_set1_pd(1.0)); }
 #endif
 
 template <class T>
@@ -108,35 +118,33 @@ class ShapeCurve {
   double s_, a_, b_, bb_, fourA_, twoA_, ls_, lc_, le_;
 };
 
-// The clipper's quadratic knee at one curve level: from input c to 2 * lvl it
-// bends the output from c up to lvl; louder input gives lvl (the parameter u
-// stops at 1 instead of following the curve down again).
+// The clipper's quadratic knee at one curve level (per lane for vectors):
+// from input c to 2 * lvl it bends the output from c up to lvl; louder input
+// gives lvl (the parameter u stops at 1 instead of following the curve down).
+template <class T>
 class Knee {
  public:
-  Knee(double c, double lvl)
+  Knee(T c, T lvl)
       : c_(c), lvl_(lvl), a_(c - 2.0 * lvl + 2.0 * lvl), b_(2.0 * (lvl - c)), fourA_(4.0 * a_), twoA_(2.0 * a_) {}
 
-  // Whether Output applies. A level of 0 (or a knee without extent) goes
-  // through Degenerate instead, which divides by nothing that can be 0.
+  // Output applies where the level is above 0 and the knee has extent; the
+  // rest goes through Degenerate, which divides by nothing that can be 0.
   bool Regular() const { return lvl_ > 0.0 && a_ != 0.0; }
+  T QuadraticCoefficient() const { return a_; }
 
-  // Output for a magnitude v; meaningful for v > c, finite for any v.
-  template <class T>
+  // Output for a magnitude v; meaningful for v > c, finite for any v where regular.
   T Output(T v) const {
     using namespace shapemath;
     return At(Clamp01((Sqrt(AtLeastZero(b_ * b_ - fourA_ * (c_ - v))) - b_) / twoA_));
   }
 
-  double Degenerate(double v) const {
+  T Degenerate(T v) const {
     if (!(lvl_ > 0.0)) return 0.0;  // a level of 0 is a ceiling of 0
     return At(shapemath::Clamp01(b_ != 0.0 ? -(c_ - v) / b_ : 1.0));
   }
 
  private:
-  template <class T>
-  T At(T u) const {
-    return ((1.0 - u) * c_ + 2.0 * u * lvl_) * (1.0 - u) + u * u * lvl_;
-  }
+  T At(T u) const { return ((1.0 - u) * c_ + 2.0 * u * lvl_) * (1.0 - u) + u * u * lvl_; }
 
-  double c_, lvl_, a_, b_, fourA_, twoA_;
+  T c_, lvl_, a_, b_, fourA_, twoA_;
 };

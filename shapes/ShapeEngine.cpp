@@ -2,16 +2,18 @@
 // thread in every process call. Inside a segment a peak-envelope follower and
 // a soft-knee clipper bring the audio to the curve's level, weighed by the
 // segment's blend; outside every segment the follower gain eases back to 1.
+// The per-sample loop of a shaped run lives in ShapeKernel*.cpp.
 //
 // Everything here runs on the audio thread under PlugLock: no allocation, no
 // lock, no system call. The arithmetic keeps its order of operations so that
-// every build gives the same bits.
+// every build gives the same bits, for double and for float samples.
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 
 #include "shapes/ShapeCurve.h"
+#include "shapes/ShapeKernel.h"
 #include "shapes/ShapeStore.h"
 
 namespace {
@@ -23,20 +25,25 @@ double Setting(double value, double fallback) {
   return value < 0.0 ? 0.0 : fallback;
 }
 
-// Weighs the knee's output y for the magnitude of v against v itself; inside
-// the knee's start v stays.
-inline double Clip(double v, double y, double c, double w, double dry) {
-  const double shaped = y * w;
-  return v > c ? shaped + v * dry : (v < -c ? -shaped + v * dry : v);
+}  // namespace
+
+namespace shapekernel {
+
+bool AvxUsable() {
+#if defined(__x86_64__)
+  // The processor's check also asks the system whether it saves AVX registers.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+#else
+  return false;
+#endif
 }
 
-// The envelope after a non-finite value or a fall below the floor.
 double MendEnvelope(double envelope, double lvl) {
   if (envelope < ShapeStore::kEnvelopeFloor) return ShapeStore::kEnvelopeFloor;
   return lvl >= ShapeStore::kEnvelopeFloor && lvl <= DBL_MAX ? lvl : ShapeStore::kEnvelopeFloor;
 }
 
-// The gain after a value outside kEnvelopeFloor .. kMaxGain.
 double MendGain(double gain) {
   if (gain > ShapeStore::kMaxGain) return ShapeStore::kMaxGain;
   if (gain < -ShapeStore::kMaxGain) return -ShapeStore::kMaxGain;
@@ -44,13 +51,36 @@ double MendGain(double gain) {
   return gain == gain ? gain : 1.0;
 }
 
-}  // namespace
+double DegenerateKnee(double c, double lvl, double v) { return Knee<double>(c, lvl).Degenerate(v); }
+
+}  // namespace shapekernel
 
 double ShapeStore::CurveLevel(const ShapeSegment& segment, int64_t position) {
   return ShapeCurve(segment).Level(static_cast<double>(position));
 }
 
 void ShapeStore::ApplyShapes(double* left, double* right, int32_t pos, int32_t count) {
+  ApplyShapesTo(left, right, pos, count);
+}
+
+void ShapeStore::ApplyShapes(float* left, float* right, int32_t pos, int32_t count) {
+  ApplyShapesTo(left, right, pos, count);
+}
+
+void ShapeStore::ShapeRun(double* left, double* right, int64_t from, int64_t to, const ShapeSegment& segment) {
+  ShapeRunOn(left, right, from, to, segment);
+}
+
+void ShapeStore::ShapeRun(float* left, float* right, int64_t from, int64_t to, const ShapeSegment& segment) {
+  ShapeRunOn(left, right, from, to, segment);
+}
+
+void ShapeStore::SmoothToUnity(double* left, double* right, int64_t count) { SmoothOn(left, right, count); }
+
+void ShapeStore::SmoothToUnity(float* left, float* right, int64_t count) { SmoothOn(left, right, count); }
+
+template <class Sample>
+void ShapeStore::ApplyShapesTo(Sample* left, Sample* right, int32_t pos, int32_t count) {
   if (count <= 0 || !left || !right) return;
   int64_t position = pos;
   int64_t remaining = count;
@@ -64,13 +94,13 @@ void ShapeStore::ApplyShapes(double* left, double* right, int32_t pos, int32_t c
       ++k;
     }
     if (k == segmentCount) {
-      SmoothToUnity(left, right, remaining);
+      SmoothOn(left, right, remaining);
       return;
     }
     const ShapeSegment& segment = *items[k];
     if (segment.start.pos > position) {
       const int64_t lead = segment.start.pos - position;
-      SmoothToUnity(left, right, lead);
+      SmoothOn(left, right, lead);
       left += lead;
       right += lead;
       position += lead;
@@ -80,16 +110,16 @@ void ShapeStore::ApplyShapes(double* left, double* right, int32_t pos, int32_t c
     if (k != currentIndex) {
       // Entering a segment, also again after a gap, starts the follower at the curve.
       const double level = CurveLevel(segment, position);
-      envelope = level >= kEnvelopeFloor && level <= DBL_MAX ? level : MendEnvelope(level, level);
+      envelope = level >= kEnvelopeFloor && level <= DBL_MAX ? level : shapekernel::MendEnvelope(level, level);
       currentIndex = k;
     }
     const int64_t runEnd = std::min<int64_t>(segment.end.pos, position + remaining);
     const int64_t run = runEnd - position;
     if (segment.mute) {
-      std::memset(left, 0, static_cast<size_t>(run) * sizeof(double));
-      std::memset(right, 0, static_cast<size_t>(run) * sizeof(double));
+      std::memset(left, 0, static_cast<size_t>(run) * sizeof(Sample));
+      std::memset(right, 0, static_cast<size_t>(run) * sizeof(Sample));
     } else {
-      ShapeRun(left, right, position, runEnd, segment);
+      ShapeRunOn(left, right, position, runEnd, segment);
     }
     left += run;
     right += run;
@@ -98,7 +128,8 @@ void ShapeStore::ApplyShapes(double* left, double* right, int32_t pos, int32_t c
   }
 }
 
-void ShapeStore::ShapeRun(double* left, double* right, int64_t from, int64_t to, const ShapeSegment& segment) {
+template <class Sample>
+void ShapeStore::ShapeRunOn(Sample* left, Sample* right, int64_t from, int64_t to, const ShapeSegment& segment) {
   const ShapeCurve curve(segment);
   const double f = Setting(segment.follow, 0.5);
   const double q = Setting(segment.clip, 1.0);
@@ -106,68 +137,24 @@ void ShapeStore::ShapeRun(double* left, double* right, int64_t from, int64_t to,
   const double sr = sampleRate;
   attackCoef = shapemath::Exp(-1.0 / (((1.0 - f) * 18.0 + 2.0) * sr * 0.001));
   releaseCoef = shapemath::Exp(-1.0 / (sr * ((1.0 - f) * 180.0 + 20.0) * 0.001));
-  const double attack = attackCoef;
-  const double release = releaseCoef;
-  const double kneeFactor = 1.0 - 0.75 * q;
-  const double dry = 1.0 - w;
-
-  // The peak envelope after one more sample. Selecting the coefficient rather
-  // than branching keeps noisy input free of mispredictions.
-  auto follow = [attack, release](double env, double l, double r, double lvl) {
-    const double peak = std::max(std::fabs(l), std::fabs(r));
-    const double coef = peak > env ? attack : release;
-    env = peak + (env - peak) * coef;
-    if (!(env >= kEnvelopeFloor && env <= DBL_MAX)) env = MendEnvelope(env, lvl);
-    return env;
-  };
-  // Applies the follower gain and the clipper to one sample of both channels;
-  // returns the gain used.
-  auto shape = [kneeFactor, w, dry](double& left, double& right, double lvl, double g) {
-    if (!(g >= kEnvelopeFloor && g <= kMaxGain)) g = MendGain(g);
-    const double l = left * g;
-    const double r = right * g;
-    const double c = lvl * kneeFactor;
-    const Knee knee(c, lvl);
-    double yl;
-    double yr;
-    if (knee.Regular()) {
-      const SamplePair y = knee.Output(SamplePair{std::fabs(l), std::fabs(r)});
-      yl = y[0];
-      yr = y[1];
-    } else {
-      yl = knee.Degenerate(std::fabs(l));
-      yr = knee.Degenerate(std::fabs(r));
-    }
-    left = Clip(l, yl, c, w, dry);
-    right = Clip(r, yr, c, w, dry);
-    return g;
-  };
-
-  // Two samples a step: their curve levels and follower gains are solved as
-  // pairs; the envelope itself runs sample by sample.
-  double env = envelope;
-  double g = gain;
-  double n = static_cast<double>(from);
-  const int64_t count = to - from;
-  int64_t i = 0;
-  for (; i + 1 < count; i += 2, n += 2.0) {
-    const SamplePair lvl = curve.Level(SamplePair{n, n + 1.0});
-    const double env0 = follow(env, left[i], right[i], lvl[0]);
-    env = follow(env0, left[i + 1], right[i + 1], lvl[1]);
-    const SamplePair gains = lvl / SamplePair{env0, env} * dry + w;
-    shape(left[i], right[i], lvl[0], gains[0]);
-    g = shape(left[i + 1], right[i + 1], lvl[1], gains[1]);
+  const ShapeRunSetup setup{&curve, attackCoef, releaseCoef, 1.0 - 0.75 * q, w, 1.0 - w};
+  FollowerState state{envelope, gain};
+  const double first = static_cast<double>(from);
+#if defined(__x86_64__)
+  if (wideVectors) {
+    shapekernel::RunAvx(setup, first, left, right, to - from, state);
+  } else {
+    shapekernel::RunSse2(setup, first, left, right, to - from, state);
   }
-  if (i < count) {
-    const double lvl = curve.Level(n);
-    env = follow(env, left[i], right[i], lvl);
-    g = shape(left[i], right[i], lvl, lvl / env * dry + w);
-  }
-  envelope = env;
-  gain = g;
+#else
+  shapekernel::RunSse2(setup, first, left, right, to - from, state);
+#endif
+  envelope = state.envelope;
+  gain = state.gain;
 }
 
-void ShapeStore::SmoothToUnity(double* left, double* right, int64_t count) {
+template <class Sample>
+void ShapeStore::SmoothOn(Sample* left, Sample* right, int64_t count) {
   currentIndex = -1;
   if (gain == 1.0) return;
   if (!(std::fabs(gain) <= kMaxGain)) {
@@ -182,8 +169,8 @@ void ShapeStore::SmoothToUnity(double* left, double* right, int64_t count) {
       g = 1.0;
       break;
     }
-    left[i] *= g;
-    right[i] *= g;
+    left[i] = static_cast<Sample>(left[i] * g);
+    right[i] = static_cast<Sample>(right[i] * g);
   }
   gain = g;
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "shapes/ShapeKernel.h"
+
 namespace {
 
 // Largest level a restored point may keep: levels live below 64, where they
@@ -50,7 +52,7 @@ void DeleteItems(PtrList<ShapeSegment>& list) {
 
 }  // namespace
 
-ShapeStore::ShapeStore() = default;
+ShapeStore::ShapeStore() : wideVectors(shapekernel::AvxUsable()) {}
 
 ShapeStore::~ShapeStore() { DeleteAll(); }
 

@@ -23,9 +23,22 @@
 #include <cstdint>
 
 #include "core/HeapBuffer.h"
+#include "core/PixelRect.h"
 #include "core/PtrList.h"
 #include "core/RecursiveLock.h"
 #include "shapes/ShapeSegment.h"
+
+class WaveView;
+
+// The settings of the selected segment as the edit panel shows them.
+struct SegmentSettings {
+  int32_t controlPos = 0;
+  bool bypass = false;
+  bool mute = false;
+  double follow = 0.5;
+  double clip = 1.0;
+  double blend = 0.5;
+};
 
 class ShapeStore {
  public:
@@ -45,6 +58,9 @@ class ShapeStore {
   double gain = 1.0;         // follower gain of the last processed sample
   double attackCoef = 0.0;   // follower rise coefficient of the last run
   double releaseCoef = 0.0;  // follower fall coefficient of the last run; also smooths to 1
+  // Shaped runs use 4-lane AVX vectors (x86_64 processors that have them) or
+  // 2-lane SSE2 vectors; both give the same bits.
+  bool wideVectors;
 
   // Serialises copies between stores, restores and clearing. Lock order:
   // PlugLock, then the source store's, then the destination store's.
@@ -108,6 +124,53 @@ class ShapeStore {
     return ReadShapes(buffer.Data(), buffer.Size(), offset);
   }
 
+  // ---- Edits of the edit store (GUI thread, no lock; the caller commits) ----
+
+  // Index of the first selected segment in list order, or -1.
+  int FirstSelected() const;
+  // Moves the selection one segment back or on, wrapping at the ends; nothing
+  // happens with fewer than two segments or nothing selected.
+  void SelectPrevious();
+  void SelectNext();
+  // The first selected segment's settings and control position; false when
+  // nothing is selected.
+  bool GetSelectedSettings(SegmentSettings* settings) const;
+  // Writes the five settings (follow, clip, blend clamped to 0..1) into the
+  // first selected segment; false when nothing is selected.
+  bool SetSelectedSettings(bool bypass, bool mute, double follow, double clip, double blend);
+  // Removes and deletes the first selected segment; false when nothing is selected.
+  bool DeleteSelected();
+  // Makes the first selected segment the one the next click pastes; false when
+  // nothing is selected.
+  bool MarkCopySource();
+  // Where a pasted copy of length `length` wanted at `position` goes: the
+  // returned insertion index, with `position` moved past the segment before it
+  // and into the first gap wider than the copy by more than one sample (or
+  // after the last segment).
+  int FindPasteSlot(int64_t& position, int64_t length) const;
+  // Copies the segments lying in the loop [loopStart, loopEnd) into the first
+  // later period of the loop's length that no segment overlaps (touching is
+  // allowed), unselected. False when the loop is empty, holds no segment, or
+  // no free period fits before the end of the 32-bit timeline.
+  bool CopyLoopShapes(int64_t loopStart, int64_t loopEnd);
+
+  // Marks the points under the pointer (x, y), as cached by the last draw;
+  // without a point hit, marks every point of the first segment whose body lies
+  // under it. Segments not drawn in the view lose their marks.
+  void HitTestShapes(int x, int y);
+  // A press at (x, y) on the view's shape area; `flipped` when it lies below
+  // the centre line. Pastes a pending copy, selects the segments whose points
+  // are hit, or creates a segment. True when a segment is now selected for the
+  // panel to show; false when the press only deselected or found no place.
+  bool ClickShapes(const WaveView& view, int x, int y, bool flipped);
+  // Creates a segment 64 pixels wide around (x, y); false on or next to an
+  // existing segment and on the centre line.
+  bool CreateSegmentAt(const WaveView& view, int x, int y);
+  // Moves the hit points by the pointer's movement from (x - dx, y - dy) to
+  // (x, y), within the view, the neighbours and the level range. Shift keeps
+  // the move horizontal, control vertical. True when a segment had hit points.
+  bool DragHitPoints(const WaveView& view, int x, int y, int dx, int dy, const PointerState& mods);
+
   // ---- Engine (audio thread, under PlugLock; no allocation, lock or system call) ----
 
   // Applies the shapes in place to count samples of both channels, the first
@@ -118,8 +181,11 @@ class ShapeStore {
   // ordered by start the output does not depend on how the host splits the
   // audio into blocks. Finite input always gives finite output: the follower
   // gain is capped at kMaxGain and the envelope kept at or above
-  // kEnvelopeFloor, and a non-finite state is reset.
+  // kEnvelopeFloor, and a non-finite state is reset. Float samples are
+  // processed in double and rounded once when stored: the same result as
+  // widening the block, processing it in double and narrowing it.
   void ApplyShapes(double* left, double* right, int32_t pos, int32_t count);
+  void ApplyShapes(float* left, float* right, int32_t pos, int32_t count);
 
   // Level of the segment's curve at a sample position; the curve parameter is
   // clamped to 0..1, so positions outside the segment give its end levels.
@@ -128,14 +194,22 @@ class ShapeStore {
   // Shapes the samples of positions from .. to-1, all inside one unmuted
   // segment; left and right point at the sample of position from.
   void ShapeRun(double* left, double* right, int64_t from, int64_t to, const ShapeSegment& segment);
+  void ShapeRun(float* left, float* right, int64_t from, int64_t to, const ShapeSegment& segment);
 
   // Eases the follower gain back to 1 over up to count samples (exactly 1
   // once within kUnitySnap, after which samples pass untouched), and marks the
   // engine as outside every segment.
   void SmoothToUnity(double* left, double* right, int64_t count);
+  void SmoothToUnity(float* left, float* right, int64_t count);
 
  private:
   void DeleteAll();
+  template <class Sample>
+  void ApplyShapesTo(Sample* left, Sample* right, int32_t pos, int32_t count);
+  template <class Sample>
+  void ShapeRunOn(Sample* left, Sample* right, int64_t from, int64_t to, const ShapeSegment& segment);
+  template <class Sample>
+  void SmoothOn(Sample* left, Sample* right, int64_t count);
 
   PtrList<ShapeSegment> segments_{4096};
 };

@@ -285,8 +285,9 @@ void DrawPreview(SectionBitmap& preview, HeapBitmap& strip) {
 
 // ---- output -------------------------------------------------------------------
 
-bool WritePng(Bitmap& bitmap, const std::string& path) {
-  const bool written = WritePng(path, bitmap);
+// The images keep their alpha; the preview is a screenshot, opaque as a window shows it.
+bool WritePng(Bitmap& bitmap, const std::string& path, bool screenshot) {
+  const bool written = screenshot ? WriteScreenshotPng(path, bitmap) : WritePng(path, bitmap);
   if (!written) std::fprintf(stderr, "draw-resources: cannot write %s\n", path.c_str());
   return written;
 }
@@ -322,9 +323,8 @@ int main(int argc, char** argv) {
   if (!preview.PixelData()) return 1;
   CopyWhole(&preview, &canvas);
   DrawPreview(preview, strip);
-  MaskFill(&preview, 0, 0, 640, 540, 0xFFFFFFFFu, 0xFF000000u);
 
-  const bool ok = WritePng(canvas, folder + "/background.png") && WritePng(strip, folder + "/button.png") &&
-                  (argc < 3 || WritePng(preview, argv[2]));
+  const bool ok = WritePng(canvas, folder + "/background.png", false) &&
+                  WritePng(strip, folder + "/button.png", false) && (argc < 3 || WritePng(preview, argv[2], true));
   return ok ? 0 : 1;
 }

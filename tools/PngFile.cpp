@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "raster/Bitmap.h"
+#include "tools/Screenshot.h"
 
 // PNG_FORMAT_BGRA is the byte order of a little-endian 0xAARRGGBB word.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
@@ -43,4 +44,8 @@ bool WritePng(const std::string& path, Bitmap& bitmap) {
                 static_cast<size_t>(width) * sizeof(uint32_t));
   }
   return WritePng(path, width, height, pixels);
+}
+
+bool WriteScreenshotPng(const std::string& path, Bitmap& surface) {
+  return WritePng(path, surface.Width(), surface.Height(), ScreenshotPixels(surface));
 }

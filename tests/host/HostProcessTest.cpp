@@ -2,6 +2,9 @@
 // the transport the module sees, transport scripts, state around processing.
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "HostRunner.h"
@@ -79,6 +82,32 @@ TEST(HostProcess, FloatPathPassesEveryBit) {
                  "--format", "f64"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   ExpectSameAudio(in, ReadWavFile(folder + "/out64.wav"));
+}
+
+TEST(HostProcess, ListeningCopyIs16BitPcmClippedAtFullScale) {
+  std::string folder = TestFolder();
+  const std::vector<double> values{0.0, 0.5, -0.5, 0.25 + 0.3 / 32768, 1.0 / 32768, 0.999, -0.999, 1.0, -1.0, 2.0, -3.0};
+  Wav in;
+  in.channels = {values, values};
+  WriteWavFile(folder + "/in.wav", in, "f64");
+  HostRun run = RunHost({"process", FakeModule("FakePassThrough"), folder + "/in.wav", folder + "/listen.wav",
+                         "--format", "s16"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  SF_INFO info{};
+  SNDFILE* file = sf_open((folder + "/listen.wav").c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr);
+  sf_close(file);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  Wav out = ReadWavFile(folder + "/listen.wav");
+  ASSERT_EQ(out.channels.size(), 2u);
+  ASSERT_EQ(out.channels[0].size(), values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double expected = std::clamp(values[i], -1.0, 1.0);
+    EXPECT_NEAR(out.channels[1][i], expected, 1.0 / 32768) << values[i];
+  }
+  EXPECT_EQ(RunHost({"process", FakeModule("FakePassThrough"), folder + "/in.wav", folder + "/x.wav", "--format",
+                     "s24"}).exitCode,
+            2);
 }
 
 TEST(HostProcess, MonoFileFeedsBothInputs) {

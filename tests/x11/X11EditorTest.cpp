@@ -1,21 +1,13 @@
 // The editor in a real X11 window, driven as a Linux host drives it: a parent
 // window of the test's own, effEditOpen/effEditIdle/effEditClose, real pointer
-// and keyboard input through XTest, and screenshots read back from the server
-// (a private Xvfb).
-// Every picture is compared with the same editor drawn headlessly.
+// and keyboard input through XTest, and screenshots read back from a private
+// X server. Every picture is compared with the same editor drawn headlessly.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -28,10 +20,10 @@
 #include "effect/EffectPlugin.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/platform/x11/X11Graphics.h"
+#include "shapes/EditPanel.h"
 #include "tests/core/FakeHost.h"
+#include "tests/x11/PrivateXServer.h"
 #include "tools/PngFile.h"
-
-extern char** environ;
 
 namespace {
 
@@ -43,52 +35,11 @@ constexpr int kXLeft = 1, kXRight = 3;
 
 using Pixels = std::vector<uint32_t>;
 
-// An X server of this test program's own, so that no other program's windows
-// cover ours or take the pointer (the tests run in parallel). DISPLAY names it
-// for the plug-in. One connection to it stays open throughout: an X server
-// resets when its last client leaves and refuses new ones while it does.
-struct PrivateServer {
-  pid_t pid = -1;
-  Display* display = nullptr;
-  PrivateServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                          nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const bool started =
-        posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // The server writes its display number once it accepts clients.
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (started && poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    display = XOpenDisplay(nullptr);
-  }
-  ~PrivateServer() {
-    if (display) XCloseDisplay(display);
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
 // The test's side of the X server: the host's windows and the user's hands.
 struct XHost {
   Display* d = Shared();
   static Display* Shared() {
-    static PrivateServer server;
-    return server.display;
+    return PrivateXServer::Shared().Connection();
   }
   std::vector<Window> made;
   ~XHost() {
@@ -173,7 +124,8 @@ struct Reference {
   EffectPlugin plug{SurfaceKind::Headless};
   HeadlessGraphics* g = static_cast<HeadlessGraphics*>(plug.Editor());
   Pixels Picture() {
-    while (g->TimerTick()) {
+    // A running reset countdown keeps asking for another draw.
+    for (int i = 0; i < 8 && g->TimerTick(); ++i) {
     }
     const uint32_t* p = g->SurfacePixels();
     Pixels pixels(p, p + kW * kH);
@@ -261,6 +213,10 @@ TEST_F(X11Editor, MouseThroughTheServerDrawsWhatTheHeadlessEditorDraws) {
   ASSERT_EQ(a.Open(parentA), 1);
   x.Run({a.effect});
   Reference ref;
+  // Both reset countdowns stand still on their first second.
+  auto frozen = [] { return int64_t{0}; };
+  a.plug->Panel()->SetClock(frozen);
+  ref.plug.Panel()->SetClock(frozen);
   Graphics& g = *ref.g;
   PointerState none, left, shiftLeft;
   left.left = true;
@@ -468,6 +424,34 @@ TEST_F(X11Editor, AHostThatDestroysItsWindowFirstLosesNothing) {
   x.Run({a.effect});
   Reference ref;
   EXPECT_TRUE(SamePicture(x.Shot(parentC), ref.Picture(), "new-parent"));
+}
+
+TEST_F(X11Editor, AnXServerThatGoesAwayDoesNotEndTheHost) {
+  PrivateXServer doomed(false);
+  ASSERT_NE(doomed.Connection(), nullptr);
+  Display* d = doomed.Connection();
+  Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, kW, kH, 0, 0, 0);
+  XMapWindow(d, parent);
+  XSync(d, False);
+  Instance a;
+  const std::string display = std::getenv("DISPLAY");
+  setenv("DISPLAY", doomed.Name().c_str(), 1);
+  ASSERT_EQ(a.Open(parent), 1);
+  setenv("DISPLAY", display.c_str(), 1);
+  a.effect->dispatcher(a.effect, effEditIdle, 0, 0, nullptr, 0.0f);
+
+  // The server ends while the editor is open: the next idle calls find the
+  // connection broken and the window gone; closing and opening elsewhere work.
+  doomed.CloseConnection();
+  doomed.Stop();
+  for (int i = 0; i < 3; ++i) a.effect->dispatcher(a.effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  EXPECT_FALSE(a.Editor()->HasWindow());
+  EXPECT_EQ(a.Close(), 1);
+  Window parentB = x.MakeParent(0);
+  ASSERT_EQ(a.Open(parentB), 1);
+  x.Run({a.effect});
+  Reference ref;
+  EXPECT_TRUE(SamePicture(x.Shot(parentB), ref.Picture(), "after-server-loss"));
 }
 
 }  // namespace

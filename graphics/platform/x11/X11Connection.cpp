@@ -19,6 +19,7 @@ struct Link {
 std::mutex gLock;
 Link* gLinks = nullptr;
 XErrorHandler gPrevious = nullptr;
+XIOErrorHandler gPreviousIo = nullptr;
 bool gInstalled = false;
 
 Link* FindLink(Display* display) {
@@ -41,7 +42,23 @@ int OnError(Display* display, XErrorEvent* error) {
   return chained ? chained(display, error) : 0;
 }
 
-// Called by Xlib instead of exiting the process when our connection breaks.
+// A connection broke (the server went away). Xlib's own handler would end
+// the process; for our connections the editor just loses its window. After
+// this handler returns, Xlib calls the connection's exit handler.
+int OnIoError(Display* display) {
+  XIOErrorHandler chained = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(gLock);
+    if (Link* link = FindLink(display)) {
+      link->broken = true;
+      return 0;
+    }
+    chained = gPreviousIo;
+  }
+  return chained ? chained(display) : 0;
+}
+
+// Called by Xlib for a broken connection of ours instead of exiting the process.
 void OnConnectionLost(Display* display, void*) {
   std::lock_guard<std::mutex> hold(gLock);
   if (Link* link = FindLink(display)) link->broken = true;
@@ -69,21 +86,23 @@ Display* OpenConnection() {
   }
   if (install) {
     XErrorHandler previous = XSetErrorHandler(OnError);
+    XIOErrorHandler previousIo = XSetIOErrorHandler(OnIoError);
     std::lock_guard<std::mutex> hold(gLock);
     gPrevious = previous;
+    gPreviousIo = previousIo;
   }
   return display;
 }
 
 void CloseConnection(Display* display) {
   if (!display) return;
-  bool broken = IsBroken(display);
   // Errors caused by our last requests arrive while closing: the link stays
-  // registered until the connection is gone. A broken connection is left
-  // alone: Xlib may not be called on it again.
-  if (!broken) XCloseDisplay(display);
+  // registered until the connection is gone. (A broken connection closes
+  // without a word to the server.)
+  XCloseDisplay(display);
   bool last = false;
   XErrorHandler previous = nullptr;
+  XIOErrorHandler previousIo = nullptr;
   {
     std::lock_guard<std::mutex> hold(gLock);
     for (Link** at = &gLinks; *at; at = &(*at)->next) {
@@ -96,18 +115,22 @@ void CloseConnection(Display* display) {
     }
     last = gLinks == nullptr && gInstalled;
     previous = gPrevious;
+    previousIo = gPreviousIo;
   }
   if (!last) return;
-  // Put the previous handler back, unless someone installed theirs after ours:
-  // then theirs stays, and ours goes on passing everything on.
+  // Put the previous handlers back, unless someone installed theirs after
+  // ours: then everything stays as it is, and ours go on passing on.
   XErrorHandler current = XSetErrorHandler(previous);
-  if (current != OnError) {
+  XIOErrorHandler currentIo = XSetIOErrorHandler(previousIo);
+  if (current != OnError || currentIo != OnIoError) {
     XSetErrorHandler(current);
+    XSetIOErrorHandler(currentIo);
     return;
   }
   std::lock_guard<std::mutex> hold(gLock);
   gInstalled = false;
   gPrevious = nullptr;
+  gPreviousIo = nullptr;
 }
 
 int TakeError(Display* display) {

@@ -2,9 +2,10 @@
 // its own, so that it never touches the host's connection or its event queue.
 // X errors on these connections are expected (the host may destroy the window
 // we live in before it closes the editor) and must never end the host: one
-// process-wide handler, installed while any of our connections is open,
+// process-wide error handler, installed while any of our connections is open,
 // records errors on our connections and passes every other connection's errors
-// to the handler that was there before.
+// to the handler that was there before. A connection that breaks (the server
+// went away) is marked broken instead of ending the process, likewise.
 #pragma once
 
 #include <X11/Xlib.h>

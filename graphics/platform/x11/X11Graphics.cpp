@@ -98,14 +98,11 @@ bool X11Graphics::OpenEditorWindow(void* parent) {
 void X11Graphics::CloseEditorWindow() {
   ClosePrompt();
   if (!display_) return;
-  const bool broken = x11::IsBroken(display_);
-  if (!broken) {
-    Ungrab();
-    if (copy_) copy_->Release();
-    if (gc_) XFreeGC(display_, gc_);
-    if (window_) XDestroyWindow(display_, window_);
-  }
-  grabbed_ = false;
+  // On a broken connection these only free our side: Xlib sends nothing more.
+  Ungrab();
+  if (copy_) copy_->Release();
+  if (gc_) XFreeGC(display_, gc_);
+  if (window_) XDestroyWindow(display_, window_);
   delete copy_;
   copy_ = nullptr;
   gc_ = nullptr;
@@ -187,11 +184,12 @@ void X11Graphics::Dispatch(XEvent& event) {
     case LeaveNotify:
       // Our grab ended without a release: the window became unviewable or
       // someone else took the pointer.
-      if (event.xcrossing.mode == NotifyUngrab || event.xcrossing.mode == NotifyGrab) {
-        if (grabbed_) LoseCapture();
-      } else if (event.type == LeaveNotify && !grabbed_ && !typing) {
-        MouseLeave();
+      if (grabbed_) {
+        if (event.xcrossing.mode == NotifyUngrab || event.xcrossing.mode == NotifyGrab) LoseCapture();
+        break;
       }
+      // Left, or taken by another program's grab (a menu): no longer over us.
+      if (event.type == LeaveNotify && event.xcrossing.mode != NotifyUngrab && !typing) MouseLeave();
       break;
     case FocusOut:
       if (grabbed_ && event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer) LoseCapture();
@@ -331,7 +329,6 @@ void X11Graphics::CommitPrompt() {
 }
 
 void X11Graphics::ClosePrompt() {
-  if (prompt_ && display_ && x11::IsBroken(display_)) prompt_->Forget();
   delete prompt_;
   prompt_ = nullptr;
   entryControl_ = nullptr;
@@ -352,7 +349,7 @@ void X11Graphics::LoseCapture() {
 void X11Graphics::Ungrab() {
   if (!grabbed_) return;
   grabbed_ = false;
-  if (display_ && !x11::IsBroken(display_)) XUngrabPointer(display_, CurrentTime);
+  if (display_) XUngrabPointer(display_, CurrentTime);
 }
 
 void X11Graphics::GetHostFolder(TextBuffer& out) { ReadHostFolder(out); }

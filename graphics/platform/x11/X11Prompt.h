@@ -30,12 +30,6 @@ class X11Prompt {
             int height, Param* param);
   // GUI thread. Destroys the window and gives the keyboard back where it was.
   void Close();
-  // GUI thread. Lets go of the window without a word to the server, whose
-  // connection broke.
-  void Forget() {
-    display_ = nullptr;
-    Close();
-  }
   bool IsOpen() const { return window_ != 0; }
   Window WindowId() const { return window_; }
   bool IsList() const { return count_ > 0; }
