@@ -20,6 +20,7 @@
 #include "tests/controls/RecordingGraphics.h"
 #include "tests/core/FakeHost.h"
 #include "tools/PngFile.h"
+#include "tools/Screenshot.h"
 
 namespace {
 
@@ -575,15 +576,14 @@ TEST_F(Editing, TheWholeEditorMatchesItsGoldenPictureInEachColourMap) {
     const std::string name = std::string("editing-") + maps[map] + ".png";
     const std::string golden = std::string(KELVANE_SOURCE_DIR) + "/tests/controls/golden/" + name;
     const std::string actual = std::string(KELVANE_BINARY_DIR) + "/" + name;
-    ASSERT_TRUE(WritePng(actual, *g->Surface()));
+    ASSERT_TRUE(WriteScreenshotPng(actual, *g->Surface()));
     if (std::getenv("KELVANE_UPDATE_GOLDEN")) {
-      ASSERT_TRUE(WritePng(golden, *g->Surface()));
+      ASSERT_TRUE(WriteScreenshotPng(golden, *g->Surface()));
     }
     int w = 0, h = 0;
     std::vector<uint32_t> expected;
     ASSERT_TRUE(ReadPng(golden, w, h, expected)) << golden;
-    const uint32_t* pixels = g->SurfacePixels();
-    EXPECT_TRUE(w == 640 && h == 540 && std::equal(expected.begin(), expected.end(), pixels))
+    EXPECT_TRUE(w == 640 && h == 540 && expected == ScreenshotPixels(*g->Surface()))
         << maps[map] << " differs from " << golden << "; see " << actual;
   }
 }
