@@ -134,7 +134,7 @@ void EffectPlugin::Capture(const Sample* left, const Sample* right, int frames, 
   int write = (readStart_ + available_ + pending_ + skip) % kRingEntries;
   for (int i = skip; i < frames;) {
     const int span = frames - i < kRingEntries - write ? frames - i : kRingEntries - write;
-    capture::Entries(left + i, right + i, span, ring + write);
+    capture::Entries(left + i, right + i, span, ring + write, engineStore_.wideVectors);
     i += span;
     write = (write + span) % kRingEntries;
   }

@@ -8,7 +8,7 @@
 // subtract, multiply and add per sample), then the gain and the clipper
 // (independent per sample). The serial chain of one group overlaps the packed
 // work of its neighbours in the processor, and the knee's square roots and
-// divisions run only for groups with a sample beyond the knee. Every lane
+// divisions run only for a channel with a sample beyond the knee. Every lane
 // computes exactly what the scalar formulas do, in the same order.
 //
 // Everything here has internal linkage, and the file calls no inline function
@@ -143,14 +143,13 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
     // Follower gain, then the clipper on each channel.
     Vec g = lvl / envs * dry + w;
     if (~L::Mask(L::And(L::AtLeast(g, floor), L::AtMost(g, maxGain))) & used) {
-      double gains[kWidth];
-      L::Store(gains, g);
-      for (int j = 0; j < lanes; ++j) {
-        if (!(gains[j] >= ShapeStore::kEnvelopeFloor && gains[j] <= ShapeStore::kMaxGain)) {
-          gains[j] = shapekernel::MendGain(gains[j]);
-        }
-      }
-      g = L::Load(gains);
+      // A gain outside floor .. maxGain: capped at +-maxGain, 0 for a tiny
+      // one, 1 for NaN; other negative gains stay.
+      const Vec nan = L::NotEqual(g, g);
+      Vec mended = L::Select(nan, L::Broadcast(1.0), g);
+      mended = L::Select(L::Less(L::Abs(g), floor), zero, mended);
+      mended = L::Select(L::Less(g, -maxGain), -maxGain, mended);
+      g = L::Select(L::Greater(g, maxGain), maxGain, mended);
     }
     const Vec gl = l * g;
     const Vec gr = r * g;
@@ -161,36 +160,35 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
     const Vec belowR = L::Less(gr, -c);
     Vec outL = gl;
     Vec outR = gr;
-    if (L::Mask(L::Or(L::Or(aboveL, belowL), L::Or(aboveR, belowR))) & used) {
+    // The knee's square roots and divisions run only for a channel with a
+    // sample beyond the knee in this group.
+    const int clipL = L::Mask(L::Or(aboveL, belowL)) & used;
+    const int clipR = L::Mask(L::Or(aboveR, belowR)) & used;
+    if (clipL | clipR) {
       const Knee<Vec> knee(c, lvl);
-      const Vec magnitudeL = L::Abs(gl);
-      const Vec magnitudeR = L::Abs(gr);
-      Vec yl = knee.Output(magnitudeL);
-      Vec yr = knee.Output(magnitudeR);
       const Vec regular = L::And(L::Greater(lvl, zero), L::NotEqual(knee.QuadraticCoefficient(), zero));
-      if ((L::Mask(regular) & used) != used) {
-        double cs[kWidth], levels[kWidth], ml[kWidth], mr[kWidth], yls[kWidth], yrs[kWidth];
-        L::Store(cs, c);
-        L::Store(levels, lvl);
-        L::Store(ml, magnitudeL);
-        L::Store(mr, magnitudeR);
-        L::Store(yls, yl);
-        L::Store(yrs, yr);
-        const int irregular = ~L::Mask(regular) & used;
-        for (int j = 0; j < lanes; ++j) {
-          if (!(irregular & (1 << j))) continue;
-          yls[j] = shapekernel::DegenerateKnee(cs[j], levels[j], ml[j]);
-          yrs[j] = shapekernel::DegenerateKnee(cs[j], levels[j], mr[j]);
-        }
-        yl = L::Load(yls);
-        yr = L::Load(yrs);
-      }
+      const int irregular = ~L::Mask(regular) & used;
       // Above the knee the shaped output weighs against the dry sample; below
       // -c the same with the sign turned; in between the sample stays.
-      const Vec shapedL = yl * w;
-      const Vec shapedR = yr * w;
-      outL = L::Select(aboveL, shapedL + gl * dry, L::Select(belowL, -shapedL + gl * dry, gl));
-      outR = L::Select(aboveR, shapedR + gr * dry, L::Select(belowR, -shapedR + gr * dry, gr));
+      auto clip = [&](Vec v, Vec above, Vec below) {
+        const Vec magnitude = L::Abs(v);
+        Vec y = knee.Output(magnitude);
+        if (irregular) {
+          double cs[kWidth], levels[kWidth], magnitudes[kWidth], ys[kWidth];
+          L::Store(cs, c);
+          L::Store(levels, lvl);
+          L::Store(magnitudes, magnitude);
+          L::Store(ys, y);
+          for (int j = 0; j < lanes; ++j) {
+            if (irregular & (1 << j)) ys[j] = shapekernel::DegenerateKnee(cs[j], levels[j], magnitudes[j]);
+          }
+          y = L::Load(ys);
+        }
+        const Vec shaped = y * w;
+        return L::Select(above, shaped + v * dry, L::Select(below, -shaped + v * dry, v));
+      };
+      if (clipL) outL = clip(gl, aboveL, belowL);
+      if (clipR) outR = clip(gr, aboveR, belowR);
     }
 
     if (lanes == kWidth) {
