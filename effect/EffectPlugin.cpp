@@ -220,11 +220,6 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   return true;
 }
 
-void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
-  LockGuard hold(PlugLock());
-  if (display_ == display) display_ = nullptr;
-}
-
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
   LockGuard hold(PlugLock());
   // The edit store is out of date: it takes the restored shapes at its next entry.
