@@ -142,6 +142,7 @@ void PlugBase::DestroyEditor() {
     // A host thread pushing a parameter holds PlugLock while it walks the controls.
     LockGuard hold(plugLock_);
     editor_ = nullptr;
+    EditorDestroyed();
   }
   delete editor;
 }

@@ -46,6 +46,8 @@ class PlugBase {
   // default it is widened to double, run through ProcessBlock and narrowed.
   virtual void ProcessFloatBlock(float** inputs, float** outputs, int frames);
   virtual void EditorOpened() {}
+  // PlugLock held: the editor is about to be deleted; drop every pointer into it.
+  virtual void EditorDestroyed() {}
   virtual void EditorClosed() {}
   virtual void ActivationChanged(bool /*active*/) {}
   virtual void MidiMessageReceived(const MidiMessage& message) { SendMidiMessage(message); }

@@ -10,6 +10,7 @@
 #include "effect/EffectPlugin.h"
 #include "graphics/BitmapGraphics.h"
 #include "graphics/PngImages.h"
+#include "shapes/EditPanel.h"
 
 namespace {
 
@@ -38,6 +39,16 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
   auto* display = new (std::nothrow) WaveDisplay(this, g);
   int count = g->AddControl(display);
   if (display && g->ControlAt(count - 1) == display) display_ = display;
+
+  auto* panel = new (std::nothrow) EditPanel(this, PixelRect{273, 455, 612, 512});
+  count = g->AddControl(panel);
+  if (panel && g->ControlAt(count - 1) == panel) editPanel_ = panel;
+  // The display tells the panel about loops, following and selections; the
+  // panel edits the shapes through the display.
+  if (display_ && editPanel_) {
+    display_->LinkEditPanel(editPanel_);
+    editPanel_->SetDisplay(display_);
+  }
 
   // The manual lies beside the module; without a known folder there is
   // nothing to open (a bare file name would open whatever the current folder holds).

@@ -5,10 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "core/ByteOrder.h"
 #include "controls/WaveDisplay.h"
+#include "core/ByteOrder.h"
 #include "core/Module.h"
 #include "effect/CaptureEntries.h"
+#include "shapes/EditPanel.h"
 
 namespace {
 
@@ -164,18 +165,28 @@ int EffectPlugin::ReadCapture(int16_t* destination, int64_t* endPosition) {
   return n;
 }
 
+// Any thread, PlugLock held (the host's parameter thread, possibly the audio
+// thread for automation): only stores what the editor draws later.
 void EffectPlugin::ParamChanged(int index) {
-  switch (index) {
-    case kBright:
-    case kColormap:
-      // Any thread: the display only stores the look and redraws at its next paint.
-      if (display_) {
-        display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
-      }
-      break;
-    default:
-      break;
+  if (index == kReset) {
+    if (editPanel_) editPanel_->SetResetArmed(ParamAt(kReset)->Plain() >= 0.5);
+  } else if (index == kBright || index == kColormap) {
+    if (display_) display_->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+    // The panel shows the colour map's name.
+    if (index == kColormap && editPanel_) editPanel_->MarkDirty(false);
   }
+}
+
+void EffectPlugin::EditorDestroyed() {
+  display_ = nullptr;
+  editPanel_ = nullptr;
+}
+
+void EffectPlugin::CycleColourMap() {
+  LockGuard hold(PlugLock());
+  Param* colormap = ParamAt(kColormap);
+  colormap->SetPlain((static_cast<int>(colormap->Plain()) + 1) % 4);
+  ParamChanged(kColormap);
 }
 
 bool EffectPlugin::WriteState(HeapBuffer& out) {
@@ -201,7 +212,12 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   ParamAt(kBright)->SetPlain(std::isnan(bright) ? kDefaultBright : bright);
   ParamAt(kColormap)->SetPlain(std::isnan(colormap) ? kDefaultColormap : colormap);
   // All or nothing: on failure the engine keeps its shapes.
-  return engineStore_.ReadShapes(in, kHeaderBytes);
+  if (!engineStore_.ReadShapes(in, kHeaderBytes)) return false;
+  // The editor's store takes the restored shapes at its next GUI entry, on its
+  // own thread; until then no commit of its old shapes may overwrite them.
+  shapesRestored_.store(true, std::memory_order_release);
+  if (display_) display_->MarkDirty(false);
+  return true;
 }
 
 void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
@@ -211,7 +227,19 @@ void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {
   LockGuard hold(PlugLock());
+  // The edit store is out of date: it takes the restored shapes at its next entry.
+  if (shapesRestored_.load(std::memory_order_acquire)) return false;
   return ShapeStore::CopyShapes(editStore, engineStore_);
+}
+
+bool EffectPlugin::TakeRestoredShapes(ShapeStore& editStore) {
+  if (!shapesRestored_.load(std::memory_order_acquire)) return false;
+  LockGuard hold(PlugLock());
+  if (!shapesRestored_.exchange(false, std::memory_order_acq_rel)) return false;
+  if (ShapeStore::CopyShapes(engineStore_, editStore)) return true;
+  // Out of memory: try again at the next entry.
+  shapesRestored_.store(true, std::memory_order_release);
+  return false;
 }
 
 void EffectPlugin::ClearEngineShapes() {

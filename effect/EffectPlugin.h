@@ -4,6 +4,7 @@
 // saved state.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/HeapBuffer.h"
@@ -36,16 +37,25 @@ class EffectPlugin : public PlugBase {
   bool WriteState(HeapBuffer& out) override;
   bool ReadState(const HeapBuffer& in) override;
   void ReserveBlock(int frames) override;
+  void EditorDestroyed() override;
 
   // UI thread: hands over the published captured samples (oldest first) into
   // `destination`, which holds kRingEntries entries; `endPosition` receives the
   // play position just after the last one. Returns the count.
   int ReadCapture(int16_t* destination, int64_t* endPosition);
 
-  // Copies the editor's store into the engine store under PlugLock.
+  // GUI thread: copies the editor's store into the engine store under
+  // PlugLock. A state restored since the editor last took one wins: nothing
+  // is copied and false is returned.
   bool CommitShapes(ShapeStore& editStore);
-  // Deletes every segment of the engine store under PlugLock.
+  // GUI thread: when a state was restored since the last call, copies the
+  // engine store into the edit store under PlugLock and returns true.
+  bool TakeRestoredShapes(ShapeStore& editStore);
+  // Any thread: deletes every segment of the engine store under PlugLock.
   void ClearEngineShapes();
+  // GUI thread: steps the "colormap" parameter to the next map (the host is
+  // not told) and hands the new look to the display.
+  void CycleColourMap();
 
   ShapeStore& EngineStore() { return engineStore_; }
   WaveDisplay* Display() const { return display_; }
@@ -73,6 +83,8 @@ class EffectPlugin : public PlugBase {
   HeapBuffer spareOutput_{4096};
   HeapBuffer captureRing_{4096};
   ShapeStore engineStore_;
+  // Set under PlugLock by a successful restore, taken by the editor's thread.
+  std::atomic<bool> shapesRestored_{false};
   WaveDisplay* display_ = nullptr;
   EditPanel* editPanel_ = nullptr;
   RecursiveLock captureLock_;

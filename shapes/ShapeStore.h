@@ -23,9 +23,22 @@
 #include <cstdint>
 
 #include "core/HeapBuffer.h"
+#include "core/PixelRect.h"
 #include "core/PtrList.h"
 #include "core/RecursiveLock.h"
 #include "shapes/ShapeSegment.h"
+
+class WaveView;
+
+// The settings of the selected segment as the edit panel shows them.
+struct SegmentSettings {
+  int32_t controlPos = 0;
+  bool bypass = false;
+  bool mute = false;
+  double follow = 0.5;
+  double clip = 1.0;
+  double blend = 0.5;
+};
 
 class ShapeStore {
  public:
@@ -110,6 +123,53 @@ class ShapeStore {
   bool ReadShapes(const HeapBuffer& buffer, size_t offset) {
     return ReadShapes(buffer.Data(), buffer.Size(), offset);
   }
+
+  // ---- Edits of the edit store (GUI thread, no lock; the caller commits) ----
+
+  // Index of the first selected segment in list order, or -1.
+  int FirstSelected() const;
+  // Moves the selection one segment back or on, wrapping at the ends; nothing
+  // happens with fewer than two segments or nothing selected.
+  void SelectPrevious();
+  void SelectNext();
+  // The first selected segment's settings and control position; false when
+  // nothing is selected.
+  bool GetSelectedSettings(SegmentSettings* settings) const;
+  // Writes the five settings (follow, clip, blend clamped to 0..1) into the
+  // first selected segment; false when nothing is selected.
+  bool SetSelectedSettings(bool bypass, bool mute, double follow, double clip, double blend);
+  // Removes and deletes the first selected segment; false when nothing is selected.
+  bool DeleteSelected();
+  // Makes the first selected segment the one the next click pastes; false when
+  // nothing is selected.
+  bool MarkCopySource();
+  // Where a pasted copy of length `length` wanted at `position` goes: the
+  // returned insertion index, with `position` moved past the segment before it
+  // and into the first gap wider than the copy by more than one sample (or
+  // after the last segment).
+  int FindPasteSlot(int64_t& position, int64_t length) const;
+  // Copies the segments lying in the loop [loopStart, loopEnd) into the first
+  // later period of the loop's length that no segment overlaps (touching is
+  // allowed), unselected. False when the loop is empty, holds no segment, or
+  // no free period fits before the end of the 32-bit timeline.
+  bool CopyLoopShapes(int64_t loopStart, int64_t loopEnd);
+
+  // Marks the points under the pointer (x, y), as cached by the last draw;
+  // without a point hit, marks every point of the first segment whose body lies
+  // under it. Segments not drawn in the view lose their marks.
+  void HitTestShapes(int x, int y);
+  // A press at (x, y) on the view's shape area; `flipped` when it lies below
+  // the centre line. Pastes a pending copy, selects the segments whose points
+  // are hit, or creates a segment. True when a segment is now selected for the
+  // panel to show; false when the press only deselected or found no place.
+  bool ClickShapes(const WaveView& view, int x, int y, bool flipped);
+  // Creates a segment 64 pixels wide around (x, y); false on or next to an
+  // existing segment and on the centre line.
+  bool CreateSegmentAt(const WaveView& view, int x, int y);
+  // Moves the hit points by the pointer's movement from (x - dx, y - dy) to
+  // (x, y), within the view, the neighbours and the level range. Shift keeps
+  // the move horizontal, control vertical. True when a segment had hit points.
+  bool DragHitPoints(const WaveView& view, int x, int y, int dx, int dy, const PointerState& mods);
 
   // ---- Engine (audio thread, under PlugLock; no allocation, lock or system call) ----
 

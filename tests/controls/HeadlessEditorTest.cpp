@@ -18,6 +18,7 @@
 #include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/PngImages.h"
 #include "graphics/SectionBitmap.h"
+#include "shapes/EditPanel.h"
 #include "tests/core/FakeHost.h"
 #include "tools/PngFile.h"
 #include "tools/Screenshot.h"
@@ -46,6 +47,7 @@ TEST(EditorLayout, ControlsInDrawingOrder) {
       {{185, 480, 212, 507}, EffectPlugin::kBright},   // knob
       {{227, 481, 254, 508}, EffectPlugin::kReset},    // button, sized by its image
       {{24, 24, 616, 445}, -1},                        // the waveform display
+      {{273, 455, 612, 512}, -1},                      // the edit panel
       {{20, 465, 170, 510}, -1},                       // the manual link
   };
   ASSERT_EQ(g->ControlCount(), static_cast<int>(std::size(expected)));
@@ -57,6 +59,8 @@ TEST(EditorLayout, ControlsInDrawingOrder) {
     EXPECT_EQ(g->ControlAt(i)->ParamIndex(), expected[i].param) << "control " << i;
   }
   EXPECT_EQ(static_cast<Control*>(plug->Display()), g->ControlAt(3));
+  EXPECT_EQ(static_cast<Control*>(plug->Panel()), g->ControlAt(4));
+  EXPECT_EQ(plug->Display()->Panel(), plug->Panel());
   // Bound: the knob took the "bright" value the plug-in was built with.
   EXPECT_FLOAT_EQ(static_cast<float>(g->ControlAt(1)->Value()),
                   plug->Effect()->getParameter(plug->Effect(), EffectPlugin::kBright));

@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <vector>
 
+#include "graphics/platform/win32/GdiFont.h"
 #include "graphics/platform/win32/SectionBitmapDc.h"
 
 namespace {
@@ -51,17 +51,7 @@ class GdiTextRenderer final : public TextRenderer {
 };
 
 void GdiTextRenderer::MakeFont(HDC dc, const FontSpec& font) {
-  LOGFONTA description{};
-  description.lfHeight = font.size;
-  description.lfWeight = font.style == 1 ? FW_BOLD : FW_DONTCARE;
-  description.lfItalic = font.style == 2 ? TRUE : FALSE;
-  if (font.orientation != 0) {
-    description.lfEscapement = font.orientation * 10;
-    description.lfOrientation = font.orientation * 10;
-  }
-  const size_t faceLength = strnlen(font.face, sizeof font.face);
-  std::memcpy(description.lfFaceName, font.face, std::min(faceLength, sizeof description.lfFaceName - 1));
-  font_ = CreateFontIndirectA(&description);
+  font_ = CreateTextFont(font);
   if (font_) displaced_ = SelectObject(dc, font_);
   orientation_ = font.orientation;
   slack_ = std::max<int64_t>(std::abs(static_cast<int64_t>(font.size)), 16);

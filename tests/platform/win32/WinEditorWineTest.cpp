@@ -1,0 +1,64 @@
+// The Windows editor window of the i686 and x86_64 builds under Wine and an X
+// server: one Wine process per build runs every check of
+// kelvane-editor-checks.exe, which reports one line per check.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char* const kChecks[] = {
+    "timer_period",  "open_close_reopen", "reopen_in_place", "two_instances",         "timer_redraws", "knob_drag",
+    "wheel",         "list_prompt",       "number_prompt",   "prompt_cancel_refresh", "lost_capture",  "parent_destroyed",
+};
+
+class WinEditorUnderWine : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(WinEditorUnderWine, EveryCheckPasses) {
+  const std::string arch = GetParam();
+  const std::string dir = arch == "win32" ? KELVANE_WIN32_DIR : KELVANE_WIN64_DIR;
+  const std::string exe = dir + "/tests/platform/win32/kelvane-editor-checks.exe";
+  if (dir.empty() || !std::filesystem::exists(exe)) GTEST_SKIP() << "no " << exe << " (build the " << arch << " preset)";
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
+  // The `wine` launcher prefers the 32-bit loader; the x86_64 program goes straight to the 64-bit one.
+  std::string loader = "wine";
+  if (arch == "win64" && std::filesystem::exists("/usr/lib/wine/wine64")) loader = "/usr/lib/wine/wine64";
+  const std::string command = std::string("WINEPREFIX='") + WINE_PREFIX +
+                              "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' timeout 1500 " + loader + " '" +
+                              exe + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
+  const int status = pclose(pipe);
+
+  std::map<std::string, std::string> results;  // check -> "" when it passed, else its complaint
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the C library's text mode
+    if (line.rfind("ok ", 0) == 0) results[line.substr(3)] = "";
+    if (line.rfind("FAIL ", 0) == 0) {
+      const size_t colon = line.find(':');
+      results[line.substr(5, colon - 5)] = line.substr(colon == std::string::npos ? line.size() : colon + 2);
+    }
+  }
+  for (const char* check : kChecks) {
+    auto found = results.find(check);
+    if (found == results.end()) {
+      ADD_FAILURE() << check << " did not report; the checks said:\n" << output;
+    } else {
+      EXPECT_EQ(found->second, "") << check;
+    }
+  }
+  EXPECT_EQ(status, 0) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, WinEditorUnderWine, ::testing::Values("win32", "win64"));
+
+}  // namespace
