@@ -25,9 +25,8 @@ WaveDisplay::WaveDisplay(EffectPlugin* plug, Graphics* graphics)
   DeriveZoomWindow();
 }
 
-WaveDisplay::~WaveDisplay() {
-  if (plug_) plug_->ForgetDisplay(this);
-}
+// The plug-in forgets its display when the editor goes (EditorDestroyed).
+WaveDisplay::~WaveDisplay() = default;
 
 void WaveDisplay::SetDisplayLook(double brightness, int colourMap) {
   if (std::isfinite(brightness)) brightness_.store(brightness, std::memory_order_relaxed);

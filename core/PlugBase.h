@@ -54,6 +54,8 @@ class PlugBase {
   virtual bool GetNoteName(int note, char* text);
   virtual bool WriteState(HeapBuffer& /*out*/) { return false; }
   virtual bool ReadState(const HeapBuffer& /*in*/) { return false; }
+  // GUI thread: effVendorSpecific; 0 when the request is not understood.
+  virtual VstIntPtr VendorSpecific(VstInt32 /*index*/, VstIntPtr /*value*/, void* /*ptr*/, float /*opt*/) { return 0; }
   // UI thread, PlugLock held: the host announced blocks of up to `frames`
   // samples; size every buffer the process needs so that it need not allocate.
   virtual void ReserveBlock(int frames);

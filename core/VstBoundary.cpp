@@ -347,6 +347,9 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effGetVstVersion:
       return 2400;
 
+    case effVendorSpecific:
+      return VendorSpecific(index, value, ptr, opt);
+
     case effGetMidiKeyName: {
       if (!ptr) return 0;
       auto* key = static_cast<MidiKeyName*>(ptr);

@@ -1,7 +1,8 @@
 // CaptureEntries: the conversion of processed output into capture-ring
 // entries, the sum of both channels in units of 1/512 of full scale,
 // truncated and saturated to 16 bits, NaN counting as silence. Four samples a
-// step with SSE2; every entry equals the scalar conversion's.
+// step with SSE2, eight with AVX where the processor has it (x86_64,
+// CaptureEntriesAvx.cpp); every entry equals the scalar conversion's.
 // Audio thread, CaptureLock held by the caller; no allocation.
 #pragma once
 
@@ -33,10 +34,22 @@ inline __m128i PairEntries(__m128d left, __m128d right) {
   return _mm_cvttpd_epi32(v);
 }
 
-// Writes count entries from left[i] and right[i] to out[i].
+#if defined(__x86_64__)
+// The leading multiple of eight entries with AVX; returns how many were written.
+int EntriesAvx(const double* left, const double* right, int count, int16_t* out);
+int EntriesAvx(const float* left, const float* right, int count, int16_t* out);
+#endif
+
+// Writes count entries from left[i] and right[i] to out[i]; `wide` allows AVX
+// (only where the processor has it).
 template <class Sample>
-void Entries(const Sample* left, const Sample* right, int count, int16_t* out) {
+void Entries(const Sample* left, const Sample* right, int count, int16_t* out, bool wide) {
   int i = 0;
+#if defined(__x86_64__)
+  if (wide) i = EntriesAvx(left, right, count, out);
+#else
+  (void)wide;
+#endif
   for (; i + 4 <= count; i += 4) {
     const __m128i low = PairEntries(LoadPair(left + i), LoadPair(right + i));
     const __m128i high = PairEntries(LoadPair(left + i + 2), LoadPair(right + i + 2));

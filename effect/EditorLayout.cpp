@@ -38,7 +38,11 @@ void EffectPlugin::BuildEditor(SurfaceKind kind) {
   // The display's pointer is kept only once the list holds it.
   auto* display = new (std::nothrow) WaveDisplay(this, g);
   int count = g->AddControl(display);
-  if (display && g->ControlAt(count - 1) == display) display_ = display;
+  if (display && g->ControlAt(count - 1) == display) {
+    display_ = display;
+    // An editor built after the parameters changed (a restored state, a rebuilt editor) shows their look.
+    display->SetDisplayLook(ParamAt(kBright)->Plain(), static_cast<int>(ParamAt(kColormap)->Plain()));
+  }
 
   auto* panel = new (std::nothrow) EditPanel(this, PixelRect{273, 455, 612, 512});
   count = g->AddControl(panel);

@@ -134,7 +134,7 @@ void EffectPlugin::Capture(const Sample* left, const Sample* right, int frames, 
   int write = (readStart_ + available_ + pending_ + skip) % kRingEntries;
   for (int i = skip; i < frames;) {
     const int span = frames - i < kRingEntries - write ? frames - i : kRingEntries - write;
-    capture::Entries(left + i, right + i, span, ring + write);
+    capture::Entries(left + i, right + i, span, ring + write, engineStore_.wideVectors);
     i += span;
     write = (write + span) % kRingEntries;
   }
@@ -218,11 +218,6 @@ bool EffectPlugin::ReadState(const HeapBuffer& in) {
   shapesRestored_.store(true, std::memory_order_release);
   if (display_) display_->MarkDirty(false);
   return true;
-}
-
-void EffectPlugin::ForgetDisplay(const WaveDisplay* display) {
-  LockGuard hold(PlugLock());
-  if (display_ == display) display_ = nullptr;
 }
 
 bool EffectPlugin::CommitShapes(ShapeStore& editStore) {

@@ -37,6 +37,9 @@ class EffectPlugin : public PlugBase {
   bool WriteState(HeapBuffer& out) override;
   bool ReadState(const HeapBuffer& in) override;
   void ReserveBlock(int frames) override;
+  // GUI thread: kelvane-host's probe (core/EditorProbe.h) rebuilds the editor
+  // without a window and hands out its timer, mouse and pixels.
+  VstIntPtr VendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
   void EditorDestroyed() override;
 
   // UI thread: hands over the published captured samples (oldest first) into
@@ -59,9 +62,6 @@ class EffectPlugin : public PlugBase {
 
   ShapeStore& EngineStore() { return engineStore_; }
   WaveDisplay* Display() const { return display_; }
-  // GUI thread: the display is going away with its editor; takes PlugLock, so
-  // the audio thread never reaches a deleted display.
-  void ForgetDisplay(const WaveDisplay* display);
   EditPanel* Panel() const { return editPanel_; }
 
  private:

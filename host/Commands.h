@@ -16,6 +16,7 @@ int RunState(const Args& args);
 int RunGenerate(const Args& args);
 int RunDrawTest(const Args& args);
 int RunValidate(const Args& args);
+int RunEditor(const Args& args);
 
 // Options that every command loading a module accepts: how the host presents itself.
 std::vector<OptionSpec> HostOptionSpecs(std::vector<OptionSpec> more);

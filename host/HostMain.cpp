@@ -33,6 +33,8 @@ commands:
                                    stand-in and as a plain host (this command links the plug-in)
   validate MODULE                  check any VST 2 effect: lifetimes, rates, blocks, transport,
                                    parameters, allocations in process, states (see docs)
+  editor MODULE IN.wav SCRIPT      play IN.wav through the module's editor without a window,
+                                   replaying a mouse script and writing PNG screenshots
   help                             this text
 
 options of the commands that load a module:
@@ -40,9 +42,9 @@ options of the commands that load a module:
   --trace               print every call the module makes to the host on stderr
   --time-offset SEC     REAPER's project time offset ("projtimeoffs"), default 0
   --play-state N        the "GetPlayState" answer (5, 6: recording); default follows the transport
-  --state FILE          load a state chunk (effSetChunk) first       (info, param, process, state save)
-  --set NAME=VALUE      set a parameter by name or index, normalised (info, param, process, state save)
-  --save-state FILE     write the state chunk at the end             (param, process)
+  --state FILE          load a state chunk (effSetChunk) first       (info, param, process, editor, state save)
+  --set NAME=VALUE      set a parameter by name or index, normalised (info, param, process, editor, state save)
+  --save-state FILE     write the state chunk at the end             (param, process, editor)
 
 process options:
   --float               use processReplacing (32-bit) instead of processDoubleReplacing
@@ -58,6 +60,12 @@ validate options:
   --quick               fewer cases (seconds instead of minutes)
   --check NAME          run only this check (repeatable)
   --bound B             largest output accepted for input within +-1 (default 1000)
+
+editor options: those of process except --format, with --transport FILE for --script.
+editor script: one action a line ("#" starts a comment):
+  play BLOCKS | tick N | press X Y [right] [shift] [ctrl] [alt] | drag X Y | release X Y
+  double X Y | wheel X Y NOTCHES | hover X Y | leave | png FILE
+  (while play runs, the editor's timer ticks once per 55 ms of audio)
 
 generate options:
   --seconds S (default 12)   --rate R (default 44100)   --format f32|f64|s16 (default f32)
@@ -88,6 +96,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "generate") return RunGenerate(rest);
   if (command == "draw-test") return RunDrawTest(rest);
   if (command == "validate") return RunValidate(rest);
+  if (command == "editor") return RunEditor(rest);
   throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);
 }
 

@@ -32,6 +32,9 @@ awk '/^# [0-9]/ { shown = 1; sub(/^#/, " "); print; next }
 
 echo "== Linux: Kelvane.so"
 "$host" process "$root/build/release/Kelvane.so" input.wav linux.wav --state shapes.state
+echo "== the editor without a window: editor.png (the waveform after the music, a loop over 6 s - 8 s)"
+"$host" editor "$root/build/release/Kelvane.so" input.wav "$root/scripts/demo-editor.txt" \
+  --state shapes.state --transport "$root/scripts/demo-editor-loop.txt"
 "$host" process "$root/build/release/Kelvane.so" input.wav linux-float.wav --state shapes.state --float
 # The files above keep every bit of the module's output (64-bit float, which
 # many players cannot open); these 16-bit copies are for listening.

@@ -39,18 +39,6 @@ bool AvxUsable() {
 #endif
 }
 
-double MendEnvelope(double envelope, double lvl) {
-  if (envelope < ShapeStore::kEnvelopeFloor) return ShapeStore::kEnvelopeFloor;
-  return lvl >= ShapeStore::kEnvelopeFloor && lvl <= DBL_MAX ? lvl : ShapeStore::kEnvelopeFloor;
-}
-
-double MendGain(double gain) {
-  if (gain > ShapeStore::kMaxGain) return ShapeStore::kMaxGain;
-  if (gain < -ShapeStore::kMaxGain) return -ShapeStore::kMaxGain;
-  if (std::fabs(gain) < ShapeStore::kEnvelopeFloor) return 0.0;
-  return gain == gain ? gain : 1.0;
-}
-
 double DegenerateKnee(double c, double lvl, double v) { return Knee<double>(c, lvl).Degenerate(v); }
 
 }  // namespace shapekernel
@@ -86,9 +74,24 @@ void ShapeStore::ApplyShapesTo(Sample* left, Sample* right, int32_t pos, int32_t
   int64_t remaining = count;
   ShapeSegment* const* items = segments_.Items();
   const int segmentCount = Count();
+  // The block's last sample stays the same from step to step and the position
+  // only grows, so a segment passed over in one step fails again in the next:
+  // each step goes on scanning where the previous one stopped. Across blocks,
+  // segments that are bypassed or end before an earlier block's start stay
+  // passed over while the list is unchanged and the position does not go back.
+  const int64_t last = position + remaining - 1;
+  const int known = scanList_ == listChanges_ && position >= scanPosition_ ? scanFrom_ : 0;
+  int k = known;
+  while (k < segmentCount &&
+         (items[k]->bypass || items[k]->end.pos <= position || items[k]->start.pos > last)) {
+    ++k;
+  }
+  int passed = known;
+  while (passed < k && (items[passed]->bypass || items[passed]->end.pos <= position)) ++passed;
+  scanFrom_ = passed;
+  scanPosition_ = position;
+  scanList_ = listChanges_;
   while (remaining > 0) {
-    const int64_t last = position + remaining - 1;
-    int k = 0;
     while (k < segmentCount &&
            (items[k]->bypass || items[k]->end.pos <= position || items[k]->start.pos > last)) {
       ++k;

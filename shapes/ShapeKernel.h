@@ -8,7 +8,10 @@
 // Audio thread, under PlugLock: no allocation, no lock, no system call.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
+
+#include "shapes/ShapeStore.h"
 
 class ShapeCurve;
 
@@ -43,12 +46,15 @@ void RunAvx(const ShapeRunSetup& run, double first, float* left, float* right, i
 // whose system saves the AVX registers. Any thread.
 bool AvxUsable();
 
-// The rare cases, kept out of line in the code built for every processor.
 // The envelope after a non-finite value or a fall below the floor.
-double MendEnvelope(double envelope, double lvl);
-// The gain after a value outside the floor .. the maximum gain.
-double MendGain(double gain);
-// The knee's output for magnitude v where the level is 0 or the knee has no extent.
+// Internal linkage on purpose: the AVX build of the loop gets its own copy.
+static inline double MendEnvelope(double envelope, double lvl) {
+  if (envelope < ShapeStore::kEnvelopeFloor) return ShapeStore::kEnvelopeFloor;
+  return lvl >= ShapeStore::kEnvelopeFloor && lvl <= DBL_MAX ? lvl : ShapeStore::kEnvelopeFloor;
+}
+
+// The knee's output for magnitude v where the level is 0 or the knee has no
+// extent; rare, so kept out of line in the code built for every processor.
 double DegenerateKnee(double c, double lvl, double v);
 
 }  // namespace shapekernel

@@ -6,9 +6,10 @@
 // (independent per sample: one packed square root and division), the
 // follower's envelope sample by sample (the only serial part: a dependent
 // subtract, multiply and add per sample), then the gain and the clipper
-// (independent per sample). The serial chain of one group overlaps the packed
-// work of its neighbours in the processor, and the knee's square roots and
-// divisions run only for groups with a sample beyond the knee. Every lane
+// (independent per sample). The loop runs the first two steps of one group
+// next to the last step of the group before it, so the processor overlaps the
+// serial chain with the packed square roots and divisions; the knee's run only
+// for a channel with a sample beyond the knee. Every lane
 // computes exactly what the scalar formulas do, in the same order.
 //
 // Everything here has internal linkage, and the file calls no inline function
@@ -98,62 +99,71 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
   const Vec maxGain = L::Broadcast(ShapeStore::kMaxGain);
   const Vec zero = L::Broadcast(0.0);
 
+  // A group of samples between the serial and the packed steps.
+  struct Group {
+    Vec l, r, lvl, envs;
+    int64_t at;
+    int lanes;
+  };
   double env = state.envelope;
-  Vec lastGain = L::Broadcast(state.gain);
-  int lastLane = 0;
-  Vec n = L::Broadcast(first) + L::Ramp();  // exact: positions are integers far below 2^53
-  for (int64_t i = 0; i < count; i += kWidth, n += static_cast<double>(kWidth)) {
-    const int lanes = count - i < kWidth ? static_cast<int>(count - i) : kWidth;
-    const int used = (1 << lanes) - 1;
-    Vec l;
-    Vec r;
-    if (lanes == kWidth) {
-      l = L::Load(left + i);
-      r = L::Load(right + i);
+
+  // Loads a group, solves its curve levels and runs the follower through it.
+  auto follow = [&](int64_t at) {
+    Group group;
+    group.at = at;
+    group.lanes = count - at < kWidth ? static_cast<int>(count - at) : kWidth;
+    if (group.lanes == kWidth) {
+      group.l = L::Load(left + at);
+      group.r = L::Load(right + at);
     } else {
       Sample partLeft[kWidth] = {};
       Sample partRight[kWidth] = {};
-      std::memcpy(partLeft, left + i, static_cast<size_t>(lanes) * sizeof(Sample));
-      std::memcpy(partRight, right + i, static_cast<size_t>(lanes) * sizeof(Sample));
-      l = L::Load(partLeft);
-      r = L::Load(partRight);
+      std::memcpy(partLeft, left + at, static_cast<size_t>(group.lanes) * sizeof(Sample));
+      std::memcpy(partRight, right + at, static_cast<size_t>(group.lanes) * sizeof(Sample));
+      group.l = L::Load(partLeft);
+      group.r = L::Load(partRight);
     }
-
-    // Curve levels of the group.
-    const Vec lvl = curve.Level(n);
+    // Exact: positions are integers far below 2^53.
+    group.lvl = curve.Level(L::Broadcast(first + static_cast<double>(at)) + L::Ramp());
 
     // The peak envelope, sample by sample. std::max(|l|, |r|) keeps |l| when
     // either is NaN, as MAXPD keeps its second operand. The envelopes are
     // gathered in a register: a vector load of four scalar stores would wait
     // for the stores to retire.
-    const Vec peaks = L::Max(L::Abs(r), L::Abs(l));
-    Vec envs = zero;
+    const Vec peaks = L::Max(L::Abs(group.r), L::Abs(group.l));
+    group.envs = zero;
 #pragma GCC unroll 4
     for (int j = 0; j < kWidth; ++j) {
-      if (j < lanes) {
+      if (j < group.lanes) {
         const double peak = peaks[j];
         // Selecting the coefficient rather than branching keeps noisy input free of mispredictions.
         const double coef = peak > env ? attack : release;
         env = peak + (env - peak) * coef;
-        if (!(env >= ShapeStore::kEnvelopeFloor && env <= DBL_MAX)) env = shapekernel::MendEnvelope(env, lvl[j]);
+        if (!(env >= ShapeStore::kEnvelopeFloor && env <= DBL_MAX)) env = shapekernel::MendEnvelope(env, group.lvl[j]);
       }
-      envs[j] = env;
+      group.envs[j] = env;
     }
+    return group;
+  };
 
-    // Follower gain, then the clipper on each channel.
-    Vec g = lvl / envs * dry + w;
+  // Follower gain, then the clipper on each channel; stores the group and
+  // returns the gains used.
+  auto shape = [&](const Group& group) {
+    const int lanes = group.lanes;
+    const int used = (1 << lanes) - 1;
+    const Vec lvl = group.lvl;
+    Vec g = lvl / group.envs * dry + w;
     if (~L::Mask(L::And(L::AtLeast(g, floor), L::AtMost(g, maxGain))) & used) {
-      double gains[kWidth];
-      L::Store(gains, g);
-      for (int j = 0; j < lanes; ++j) {
-        if (!(gains[j] >= ShapeStore::kEnvelopeFloor && gains[j] <= ShapeStore::kMaxGain)) {
-          gains[j] = shapekernel::MendGain(gains[j]);
-        }
-      }
-      g = L::Load(gains);
+      // A gain outside floor .. maxGain: capped at +-maxGain, 0 for a tiny
+      // one, 1 for NaN; other negative gains stay.
+      const Vec nan = L::NotEqual(g, g);
+      Vec mended = L::Select(nan, L::Broadcast(1.0), g);
+      mended = L::Select(L::Less(L::Abs(g), floor), zero, mended);
+      mended = L::Select(L::Less(g, -maxGain), -maxGain, mended);
+      g = L::Select(L::Greater(g, maxGain), maxGain, mended);
     }
-    const Vec gl = l * g;
-    const Vec gr = r * g;
+    const Vec gl = group.l * g;
+    const Vec gr = group.r * g;
     const Vec c = lvl * kneeFactor;
     const Vec aboveL = L::Greater(gl, c);
     const Vec belowL = L::Less(gl, -c);
@@ -161,52 +171,63 @@ void RunLanes(const ShapeRunSetup& run, double first, Sample* left, Sample* righ
     const Vec belowR = L::Less(gr, -c);
     Vec outL = gl;
     Vec outR = gr;
-    if (L::Mask(L::Or(L::Or(aboveL, belowL), L::Or(aboveR, belowR))) & used) {
+    // The knee's square roots and divisions run only for a channel with a
+    // sample beyond the knee in this group.
+    const int clipL = L::Mask(L::Or(aboveL, belowL)) & used;
+    const int clipR = L::Mask(L::Or(aboveR, belowR)) & used;
+    if (clipL | clipR) {
       const Knee<Vec> knee(c, lvl);
-      const Vec magnitudeL = L::Abs(gl);
-      const Vec magnitudeR = L::Abs(gr);
-      Vec yl = knee.Output(magnitudeL);
-      Vec yr = knee.Output(magnitudeR);
       const Vec regular = L::And(L::Greater(lvl, zero), L::NotEqual(knee.QuadraticCoefficient(), zero));
-      if ((L::Mask(regular) & used) != used) {
-        double cs[kWidth], levels[kWidth], ml[kWidth], mr[kWidth], yls[kWidth], yrs[kWidth];
-        L::Store(cs, c);
-        L::Store(levels, lvl);
-        L::Store(ml, magnitudeL);
-        L::Store(mr, magnitudeR);
-        L::Store(yls, yl);
-        L::Store(yrs, yr);
-        const int irregular = ~L::Mask(regular) & used;
-        for (int j = 0; j < lanes; ++j) {
-          if (!(irregular & (1 << j))) continue;
-          yls[j] = shapekernel::DegenerateKnee(cs[j], levels[j], ml[j]);
-          yrs[j] = shapekernel::DegenerateKnee(cs[j], levels[j], mr[j]);
-        }
-        yl = L::Load(yls);
-        yr = L::Load(yrs);
-      }
+      const int irregular = ~L::Mask(regular) & used;
       // Above the knee the shaped output weighs against the dry sample; below
       // -c the same with the sign turned; in between the sample stays.
-      const Vec shapedL = yl * w;
-      const Vec shapedR = yr * w;
-      outL = L::Select(aboveL, shapedL + gl * dry, L::Select(belowL, -shapedL + gl * dry, gl));
-      outR = L::Select(aboveR, shapedR + gr * dry, L::Select(belowR, -shapedR + gr * dry, gr));
+      auto clip = [&](Vec v, Vec above, Vec below) {
+        const Vec magnitude = L::Abs(v);
+        Vec y = knee.Output(magnitude);
+        if (irregular) {
+          double cs[kWidth], levels[kWidth], magnitudes[kWidth], ys[kWidth];
+          L::Store(cs, c);
+          L::Store(levels, lvl);
+          L::Store(magnitudes, magnitude);
+          L::Store(ys, y);
+          for (int j = 0; j < lanes; ++j) {
+            if (irregular & (1 << j)) ys[j] = shapekernel::DegenerateKnee(cs[j], levels[j], magnitudes[j]);
+          }
+          y = L::Load(ys);
+        }
+        const Vec shaped = y * w;
+        return L::Select(above, shaped + v * dry, L::Select(below, -shaped + v * dry, v));
+      };
+      if (clipL) outL = clip(gl, aboveL, belowL);
+      if (clipR) outR = clip(gr, aboveR, belowR);
     }
 
     if (lanes == kWidth) {
-      L::Store(left + i, outL);
-      L::Store(right + i, outR);
+      L::Store(left + group.at, outL);
+      L::Store(right + group.at, outR);
     } else {
       Sample partLeft[kWidth];
       Sample partRight[kWidth];
       L::Store(partLeft, outL);
       L::Store(partRight, outR);
-      std::memcpy(left + i, partLeft, static_cast<size_t>(lanes) * sizeof(Sample));
-      std::memcpy(right + i, partRight, static_cast<size_t>(lanes) * sizeof(Sample));
+      std::memcpy(left + group.at, partLeft, static_cast<size_t>(lanes) * sizeof(Sample));
+      std::memcpy(right + group.at, partRight, static_cast<size_t>(lanes) * sizeof(Sample));
     }
-    lastGain = g;
-    lastLane = lanes - 1;
+    return g;
+  };
+
+  if (count <= 0) return;
+  // Each step runs the follower through the next group before the packed
+  // work of the previous one, so the processor finds both close together and
+  // overlaps the serial chain with the square roots and divisions.
+  Group pending = follow(0);
+  for (int64_t at = kWidth; at < count; at += kWidth) {
+    const Group next = follow(at);
+    shape(pending);
+    pending = next;
   }
+  const Vec lastGain = shape(pending);
+  const int lastLane = pending.lanes - 1;
   double gains[kWidth];
   L::Store(gains, lastGain);
   state.envelope = env;

@@ -56,7 +56,10 @@ ShapeStore::ShapeStore() : wideVectors(shapekernel::AvxUsable()) {}
 
 ShapeStore::~ShapeStore() { DeleteAll(); }
 
-void ShapeStore::DeleteAll() { DeleteItems(segments_); }
+void ShapeStore::DeleteAll() {
+  DeleteItems(segments_);
+  ++listChanges_;
+}
 
 ShapeSegment* ShapeStore::InsertSegment(int index, ShapeSegment* segment) {
   if (!segment) return nullptr;
@@ -67,6 +70,7 @@ ShapeSegment* ShapeStore::InsertSegment(int index, ShapeSegment* segment) {
     return nullptr;
   }
   if (copySource >= index) ++copySource;
+  ++listChanges_;
   return segment;
 }
 
@@ -75,6 +79,7 @@ bool ShapeStore::RemoveSegment(int index) {
   if (!segment) return false;
   segments_.RemoveAt(index);
   delete segment;
+  ++listChanges_;
   if (copySource == index) {
     copySource = -1;
   } else if (copySource > index) {
@@ -135,6 +140,7 @@ bool ShapeStore::CopyShapes(ShapeStore& source, ShapeStore& destination) {
   for (int i = 0; i < std::min(had, wanted); ++i) *items[i] = *source.At(i);
   // The pasted-copy index named a segment of the list just replaced.
   destination.copySource = -1;
+  ++destination.listChanges_;
   return true;
 }
 
@@ -197,5 +203,6 @@ bool ShapeStore::ReadShapes(const uint8_t* data, size_t size, size_t offset) {
   mine.Resize(static_cast<size_t>(count) * sizeof(ShapeSegment*));
   parsed.Clear();
   copySource = -1;
+  ++listChanges_;
   return true;
 }

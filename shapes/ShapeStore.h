@@ -74,7 +74,9 @@ class ShapeStore {
 
   // ---- List access (no lock) ----
   int Count() const { return segments_.Count(); }
-  // The segment at index, or null outside the list.
+  // The segment at index, or null outside the list. The engine store's
+  // segments change only through the operations below (copy, restore,
+  // clearing): they tell the engine that the list changed.
   ShapeSegment* At(int index) const { return segments_.At(index); }
 
   // Takes ownership of segment and stores it at index (clamped to 0..Count()).
@@ -212,4 +214,12 @@ class ShapeStore {
   void SmoothOn(Sample* left, Sample* right, int64_t count);
 
   PtrList<ShapeSegment> segments_{4096};
+  // Counts every change of the list by the operations above.
+  uint32_t listChanges_ = 0;
+  // Where the engine's segment scan may begin: the first scanFrom_ segments
+  // are bypassed or end at or before scanPosition_, for as long as
+  // listChanges_ equals scanList_.
+  int scanFrom_ = 0;
+  int64_t scanPosition_ = 0;
+  uint32_t scanList_ = 0;
 };

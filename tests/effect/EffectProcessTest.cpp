@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "effect/EffectPlugin.h"
+#include "shapes/ShapeKernel.h"
 #include "tests/core/FakeHost.h"
 
 namespace {
@@ -97,12 +98,17 @@ TEST_F(ProcessFixture, CaptureConvertsEachSampleOfAMixedBlock) {
       expected.push_back(c.entry);
     }
   }
-  host.time.samplePos = 0;
-  double* io[2] = {l.data(), r.data()};
-  effect->processDoubleReplacing(effect, io, io, static_cast<int>(l.size()));
-  Block(static_cast<double>(l.size()), 1);
-  ASSERT_EQ(Read(), static_cast<int>(expected.size()));
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(captured[i], expected[i]) << i;
+  for (bool wide : {false, true}) {  // SSE2, and AVX where the processor has it
+    plug->EngineStore().wideVectors = wide && shapekernel::AvxUsable();
+    const double start = wide ? 100000.0 : 0.0;  // a jump: the ring starts afresh
+    host.time.samplePos = start;
+    std::vector<double> left = l, right = r;
+    double* io[2] = {left.data(), right.data()};
+    effect->processDoubleReplacing(effect, io, io, static_cast<int>(l.size()));
+    Block(start + static_cast<double>(l.size()), 1);
+    ASSERT_EQ(Read(), static_cast<int>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(captured[i], expected[i]) << i << (wide ? " AVX" : "");
+  }
 }
 
 TEST_F(ProcessFixture, AnUnreadRingKeepsTheNewestSamples) {

@@ -444,3 +444,56 @@ TEST(ShapeEngine, PortableExpStaysWithinAnUlpOfTheRuntimes) {
   EXPECT_EQ(shapemath::Exp(-1000.0), 0.0);
   EXPECT_TRUE(std::isnan(shapemath::Exp(std::numeric_limits<double>::quiet_NaN())));
 }
+
+// The engine remembers which leading segments it may pass over; a commit that
+// changes the list, or a position that goes back, must make it look again.
+TEST(ShapeEngine, CommitsAndJumpsBackMakeTheSegmentSearchStartOver) {
+  ShapeStore before;
+  Append(before, MakeFlat(0, 4000, 0.3, 0.5, 1.0, 0.0));
+  before.At(0)->bypass = 1;
+  Append(before, MakeFlat(6000, 7000, 0.5));
+  ShapeStore after;
+  Append(after, MakeFlat(0, 4000, 0.3, 0.5, 1.0, 0.0));  // the same, no longer bypassed
+  Append(after, MakeFlat(6000, 7000, 0.5));
+
+  ShapeStore engine;
+  ASSERT_TRUE(ShapeStore::CopyShapes(before, engine));
+  Stereo first = NoisePair(512, 20, 0.9);
+  Process(engine, first, 1000, 512);  // passes the bypassed segment by
+
+  // A store that never searched, in the same follower state, with the new list.
+  ShapeStore fresh;
+  ASSERT_TRUE(ShapeStore::CopyShapes(after, fresh));
+  fresh.currentIndex = engine.currentIndex;
+  fresh.envelope = engine.envelope;
+  fresh.gain = engine.gain;
+  fresh.attackCoef = engine.attackCoef;
+  fresh.releaseCoef = engine.releaseCoef;
+  ASSERT_TRUE(ShapeStore::CopyShapes(after, engine));
+
+  const Stereo input = NoisePair(1024, 21, 0.9);
+  Stereo got = input, expected = input;
+  Process(engine, got, 1512, 512);
+  Process(fresh, expected, 1512, 512);
+  ExpectSameBits(got, expected);
+  EXPECT_NE(got.left[100], input.left[100]);  // shaped: the segment is found again
+
+  // Back before the first segment ends (a loop): still found.
+  ShapeStore bypassing;
+  ASSERT_TRUE(ShapeStore::CopyShapes(before, bypassing));
+  Stereo late = NoisePair(512, 22, 0.9);
+  Process(bypassing, late, 6500, 512);
+  bypassing.At(0)->bypass = 0;  // not told to the search: only the jump back makes it look again
+  ShapeStore plain;
+  ASSERT_TRUE(ShapeStore::CopyShapes(before, plain));
+  plain.At(0)->bypass = 0;
+  plain.currentIndex = bypassing.currentIndex;
+  plain.envelope = bypassing.envelope;
+  plain.gain = bypassing.gain;
+  plain.attackCoef = bypassing.attackCoef;
+  plain.releaseCoef = bypassing.releaseCoef;
+  Stereo again = input, reference = input;
+  Process(bypassing, again, 100, 512);
+  Process(plain, reference, 100, 512);
+  ExpectSameBits(again, reference);
+}

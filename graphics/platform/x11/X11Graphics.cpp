@@ -62,7 +62,6 @@ bool X11Graphics::OpenEditorWindow(void* parent) {
     }
     CloseEditor();
   }
-  parent_ = parentWindow;
   if (!parentWindow) return false;
   display_ = x11::OpenConnection();
   if (!display_) return false;

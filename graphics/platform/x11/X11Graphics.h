@@ -60,7 +60,6 @@ class X11Graphics : public BitmapGraphics {
 
   _XDisplay* display_ = nullptr;
   unsigned long window_ = 0;
-  unsigned long parent_ = 0;
   _XGC* gc_ = nullptr;
   X11PixelCopy* copy_ = nullptr;
   X11Prompt* prompt_ = nullptr;
