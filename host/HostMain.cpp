@@ -61,7 +61,9 @@ validate options:
   --check NAME          run only this check (repeatable)
   --bound B             largest output accepted for input within +-1 (default 1000)
 
-editor options: those of process except --format, with --transport FILE for --script.
+editor options: those of process except --format, with --transport FILE for --script;
+  --window              the editor in a real window (X11 on Linux), the script replayed
+                        as real pointer input, screenshots read back from the window
 editor script: one action a line ("#" starts a comment):
   play BLOCKS | tick N | press X Y [right] [shift] [ctrl] [alt] | drag X Y | release X Y
   double X Y | wheel X Y NOTCHES | hover X Y | leave | png FILE
