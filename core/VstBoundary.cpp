@@ -268,8 +268,11 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       if (!ptr) return 0;
       LockGuard hold(plugLock_);
       auto* events = static_cast<VstEvents*>(ptr);
+      // The record declares two event pointers but hosts append as many as
+      // numEvents says: index them through a pointer, not the short array.
+      VstEvent* const* list = events->events;
       for (VstInt32 i = 0; i < events->numEvents; ++i) {
-        VstEvent* event = events->events[i];
+        VstEvent* event = list[i];
         if (!event) continue;
         if (event->type == kVstMidiType) {
           const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);

@@ -8,13 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "FuzzEffect.h"
 #include "FuzzInput.h"
 
 namespace {
 
-// Opcodes the host may send; effClose is the stream's "reopen" step instead.
+// Opcodes the host may send (not effClose: the instance serves every case).
 constexpr VstInt32 kOpcodes[] = {
     effOpen,          effSetProgram,           effGetProgram,       effSetProgramName,     effGetProgramName,
     effGetParamLabel, effGetParamDisplay,      effGetParamName,     effSetSampleRate,      effSetBlockSize,
@@ -98,11 +99,15 @@ void CallDispatcher(FuzzEffect& effect, FuzzInput& in, Scratch& scratch) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
-  auto effect = std::make_unique<FuzzEffect>();
+  // Building an instance (its editor surface, images and fonts) costs far more
+  // than a case: one instance serves every case, brought back to where a fresh
+  // one starts first.
+  static auto effect = std::make_unique<FuzzEffect>();
+  effect->Restart();
   Scratch scratch;
   double position = 0;
   bool timeAvailable = true;
-  for (int steps = 0; !in.Empty() && steps < 400; ++steps) {
+  for (int steps = 0; !in.Empty() && steps < 200; ++steps) {
     AEffect* e = effect->Effect();
     switch (in.U8() % 8) {
       case 0:
@@ -116,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       case 4:
       case 5: {
-        int frames = in.U16() % (FuzzEffect::kMaxFrames + 1);
+        // Mostly host-sized blocks; now and then up to the longest.
+        int frames = in.U16() % (in.U8() < 16 ? FuzzEffect::kMaxFrames + 1 : 513);
         effect->Process(frames, position, timeAvailable, in.U8() & 1);
         if (std::isfinite(position)) position += frames;
         break;
@@ -129,7 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         timeAvailable = in.U8() >= 16;
         break;
-      default: effect = std::make_unique<FuzzEffect>(); break;  // effClose, then a new instance
+      default:  // suspended and resumed, as hosts do around setting changes
+        effect->Dispatch(effMainsChanged, 0, 0);
+        effect->Dispatch(effMainsChanged, 0, 1);
+        break;
     }
   }
   return 0;

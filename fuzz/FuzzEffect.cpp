@@ -59,6 +59,21 @@ FuzzEffect::FuzzEffect() {
     inF_[1][i] = static_cast<float>(inD_[1][i]);
   }
   Dispatch(effOpen);
+  freshState_ = GetChunk();
+  for (int i = 0; i < effect_->numParams; ++i) freshParams_.push_back(effect_->getParameter(effect_, i));
+  Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+  Dispatch(effSetBlockSize, 0, 512);
+  Dispatch(effMainsChanged, 0, 1);
+}
+
+void FuzzEffect::Restart() {
+  Dispatch(effMainsChanged, 0, 0);
+  if (Dispatch(effEditClose) < 0) std::abort();
+  VstSpeakerArrangement stereo{};
+  stereo.numChannels = 2;
+  Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&stereo), &stereo);
+  if (!SetChunk(freshState_.data(), freshState_.size())) std::abort();
+  for (int i = 0; i < effect_->numParams; ++i) effect_->setParameter(effect_, i, freshParams_[static_cast<size_t>(i)]);
   Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
   Dispatch(effSetBlockSize, 0, 512);
   Dispatch(effMainsChanged, 0, 1);

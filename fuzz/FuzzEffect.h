@@ -19,6 +19,8 @@ class FuzzEffect {
   FuzzEffect& operator=(const FuzzEffect&) = delete;
 
   AEffect* Effect() const { return effect_; }
+  // Back to the settings, parameters and state of a fresh instance, resumed.
+  void Restart();
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0);
   std::vector<uint8_t> GetChunk();
   bool SetChunk(const uint8_t* bytes, size_t size);
@@ -28,6 +30,8 @@ class FuzzEffect {
 
  private:
   AEffect* effect_ = nullptr;
+  std::vector<uint8_t> freshState_;
+  std::vector<float> freshParams_;
   std::vector<std::vector<double>> inD_, outD_;
   std::vector<std::vector<float>> inF_, outF_;
 };

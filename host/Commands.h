@@ -14,6 +14,7 @@ int RunParam(const Args& args);
 int RunProcess(const Args& args);
 int RunState(const Args& args);
 int RunGenerate(const Args& args);
+int RunDrawTest(const Args& args);
 int RunValidate(const Args& args);
 int RunEditor(const Args& args);
 

@@ -1,17 +1,23 @@
-// editor: builds the module's editor without a window, plays a WAV file through
-// the module while an editor script presses, drags and scrolls, and writes
-// screenshots of the editor.
+// editor: reaches the module's editor (without a window through the module's
+// probe, or with --window in a real window of the platform), plays a WAV file
+// through the module while an editor script presses, drags and scrolls, and
+// writes screenshots of the editor.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "Commands.h"
+#include "EditorDriver.h"
 #include "EditorScript.h"
 #include "HostError.h"
 #include "Playback.h"
 #include "PluginInstance.h"
 #include "WavFile.h"
 #include "core/EditorProbe.h"
+#ifndef _WIN32
+#include "platform/x11/X11EditorWindow.h"
+#endif
 
 // stb_image_write: header-only, from its own folder (see CMakeLists.txt).
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -26,16 +32,14 @@ namespace {
 
 constexpr const char* kUsage =
     "editor MODULE IN.wav SCRIPT [--float] [--block N] [--start POS] [--tempo BPM] [--transport FILE] "
-    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]...";
+    "[--state FILE] [--save-state FILE] [--set NAME=VALUE]... [--window]";
 // The editor's redraw timer: 18 frames per second.
 constexpr int kTimerMilliseconds = 55;
 constexpr int64_t kMaxTicks = 1000000;
 
-// The surface as a window shows it: every pixel opaque.
-void WriteScreenshot(const std::string& path, const EditorProbe& probe) {
-  const uint32_t* pixels = probe.pixels(probe.context);
-  if (!pixels) throw HostError("the editor has no surface to write to " + path);
-  std::vector<unsigned char> rgba(static_cast<size_t>(probe.width) * static_cast<size_t>(probe.height) * 4);
+// An opaque picture of the editor.
+void WriteScreenshot(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
+  std::vector<unsigned char> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   for (size_t i = 0; i < rgba.size() / 4; ++i) {
     uint32_t p = pixels[i];
     rgba[i * 4 + 0] = static_cast<unsigned char>(p >> 16);
@@ -43,8 +47,40 @@ void WriteScreenshot(const std::string& path, const EditorProbe& probe) {
     rgba[i * 4 + 2] = static_cast<unsigned char>(p);
     rgba[i * 4 + 3] = 255;
   }
-  if (!stbi_write_png(path.c_str(), probe.width, probe.height, 4, rgba.data(), probe.width * 4))
-    throw HostError("cannot write " + path);
+  if (!stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4)) throw HostError("cannot write " + path);
+}
+
+// The editor without a window, through the module's probe.
+class ProbeDriver final : public EditorDriver {
+ public:
+  explicit ProbeDriver(PluginInstance& plugin) {
+    if (plugin.Dispatch(effVendorSpecific, kEditorProbeIndex, kEditorProbeValue, &probe_) != 1 || !probe_.tick ||
+        !probe_.mouse || !probe_.pixels || probe_.width <= 0 || probe_.height <= 0)
+      throw HostError("the module has no editor that kelvane-host can drive without a window");
+  }
+  int Width() const override { return probe_.width; }
+  int Height() const override { return probe_.height; }
+  void Tick() override { probe_.tick(probe_.context); }
+  void Mouse(int32_t event, int32_t x, int32_t y, int32_t buttons, int32_t notches) override {
+    probe_.mouse(probe_.context, event, x, y, buttons, notches);
+  }
+  std::vector<uint32_t> Screenshot() override {
+    const uint32_t* pixels = probe_.pixels(probe_.context);
+    if (!pixels) throw HostError("the editor has no surface to take a screenshot of");
+    return std::vector<uint32_t>(pixels, pixels + static_cast<size_t>(probe_.width) * probe_.height);
+  }
+
+ private:
+  EditorProbe probe_;
+};
+
+std::unique_ptr<EditorDriver> OpenEditor(PluginInstance& plugin, bool window) {
+  if (!window) return std::make_unique<ProbeDriver>(plugin);
+#ifdef _WIN32
+  throw HostError("--window is not available in this build yet", true);
+#else
+  return std::make_unique<X11EditorWindow>(plugin);
+#endif
 }
 
 }  // namespace
@@ -57,7 +93,8 @@ int RunEditor(const Args& args) {
                                           {"transport", true},
                                           {"state", true},
                                           {"save-state", true},
-                                          {"set", true}}));
+                                          {"set", true},
+                                          {"window", false}}));
   line.ExpectPositional(3, kUsage);
   ApplyHostOptions(line);
   PlaybackOptions options;
@@ -72,10 +109,7 @@ int RunEditor(const Args& args) {
   AudioData in = ReadWav(line.Positional()[1]);
   PluginInstance plugin(line.Positional()[0]);
   ApplyStateAndSets(plugin, line);
-  EditorProbe probe;
-  if (plugin.Dispatch(effVendorSpecific, kEditorProbeIndex, kEditorProbeValue, &probe) != 1 || !probe.tick ||
-      !probe.mouse || !probe.pixels || probe.width <= 0 || probe.height <= 0)
-    throw HostError("the module has no editor that kelvane-host can drive without a window");
+  std::unique_ptr<EditorDriver> editor = OpenEditor(plugin, line.Has("window"));
 
   Playback playback(plugin, in, std::move(options));
   // The editor's timer keeps running while the audio plays, as in a host.
@@ -91,24 +125,24 @@ int RunEditor(const Args& args) {
           const int64_t before = playback.Frame();
           if (!playback.Next()) break;
           for (sinceTick += playback.Frame() - before; sinceTick >= framesPerTick; sinceTick -= framesPerTick) {
-            probe.tick(probe.context);
+            editor->Tick();
             ++ticks;
           }
         }
         break;
       case Kind::Tick:
         if (a.count > kMaxTicks) throw HostError("editor script line " + std::to_string(a.line) + ": too many ticks");
-        for (int64_t i = 0; i < a.count; ++i, ++ticks) probe.tick(probe.context);
+        for (int64_t i = 0; i < a.count; ++i, ++ticks) editor->Tick();
         break;
-      case Kind::Press: probe.mouse(probe.context, kProbePress, a.x, a.y, a.buttons, 0); break;
-      case Kind::Drag: probe.mouse(probe.context, kProbeDrag, a.x, a.y, a.buttons, 0); break;
-      case Kind::Release: probe.mouse(probe.context, kProbeRelease, a.x, a.y, 0, 0); break;
-      case Kind::Double: probe.mouse(probe.context, kProbeDoubleClick, a.x, a.y, a.buttons, 0); break;
-      case Kind::Wheel: probe.mouse(probe.context, kProbeWheel, a.x, a.y, 0, a.notches); break;
-      case Kind::Hover: probe.mouse(probe.context, kProbeHover, a.x, a.y, 0, 0); break;
-      case Kind::Leave: probe.mouse(probe.context, kProbeLeave, 0, 0, 0, 0); break;
+      case Kind::Press: editor->Mouse(kProbePress, a.x, a.y, a.buttons, 0); break;
+      case Kind::Drag: editor->Mouse(kProbeDrag, a.x, a.y, a.buttons, 0); break;
+      case Kind::Release: editor->Mouse(kProbeRelease, a.x, a.y, 0, 0); break;
+      case Kind::Double: editor->Mouse(kProbeDoubleClick, a.x, a.y, a.buttons, 0); break;
+      case Kind::Wheel: editor->Mouse(kProbeWheel, a.x, a.y, 0, a.notches); break;
+      case Kind::Hover: editor->Mouse(kProbeHover, a.x, a.y, 0, 0); break;
+      case Kind::Leave: editor->Mouse(kProbeLeave, 0, 0, 0, 0); break;
       case Kind::Png:
-        WriteScreenshot(a.file, probe);
+        WriteScreenshot(a.file, editor->Width(), editor->Height(), editor->Screenshot());
         ++screenshots;
         break;
     }

@@ -29,6 +29,8 @@ commands:
   state dump FILE                  print a Kelvane saved state as text
   state make TEXT OUT              build a saved state from such text (dump output gives the same bytes)
   generate OUT.wav                 write the deterministic stereo test music
+  draw-test REAPER.png PLAIN.png   draw Kelvane's test editor with this platform's code, as REAPER's
+                                   stand-in and as a plain host (this command links the plug-in)
   validate MODULE                  check any VST 2 effect: lifetimes, rates, blocks, transport,
                                    parameters, allocations in process, states (see docs)
   editor MODULE IN.wav SCRIPT      play IN.wav through the module's editor without a window,
@@ -59,7 +61,9 @@ validate options:
   --check NAME          run only this check (repeatable)
   --bound B             largest output accepted for input within +-1 (default 1000)
 
-editor options: those of process except --format, with --transport FILE for --script.
+editor options: those of process except --format, with --transport FILE for --script;
+  --window              the editor in a real window (X11 on Linux), the script replayed
+                        as real pointer input, screenshots read back from the window
 editor script: one action a line ("#" starts a comment):
   play BLOCKS | tick N | press X Y [right] [shift] [ctrl] [alt] | drag X Y | release X Y
   double X Y | wheel X Y NOTCHES | hover X Y | leave | png FILE
@@ -92,6 +96,7 @@ int Run(const std::vector<std::string>& words) {
   if (command == "process") return RunProcess(rest);
   if (command == "state") return RunState(rest);
   if (command == "generate") return RunGenerate(rest);
+  if (command == "draw-test") return RunDrawTest(rest);
   if (command == "validate") return RunValidate(rest);
   if (command == "editor") return RunEditor(rest);
   throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);

@@ -7,6 +7,12 @@
 
 #include "graphics/StbPng.h"
 
+namespace {
+int handedOut = 0;
+}  // namespace
+
+int HandedOutPngCount() { return handedOut; }
+
 void* LoadPngFromResource(void* instance, const char* name, void* reuse) {
   // Called from the module's frames: nothing may unwind out of here.
   try {
@@ -28,6 +34,7 @@ void* LoadPngFromResource(void* instance, const char* name, void* reuse) {
       }
       stbi_image_free(rgba);
     }
+    if (result) ++handedOut;
     if (HostServices::Get().settings.trace)
       std::fprintf(stderr, "host: LICE_LoadPNGFromResource(%llu) -> %s\n", static_cast<unsigned long long>(id),
                    result ? "bitmap" : "null");

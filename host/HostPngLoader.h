@@ -10,6 +10,8 @@
 #include <vector>
 
 void* LoadPngFromResource(void* instance, const char* name, void* reuse);
+// How many bitmaps LoadPngFromResource has handed out in this process.
+int HandedOutPngCount();
 
 // Platform parts.
 // The bytes of PNG resource `id` of the module that `instance` identifies.

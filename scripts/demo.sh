@@ -2,7 +2,9 @@
 # Kelvane's demo: builds the plug-in, renders a generated piece of music through
 # a set of gain shapes with the Linux module and with both Windows DLLs (under
 # Wine), writes the WAV files to demo-output/ and prints the peak levels inside
-# and outside the shapes.
+# and outside the shapes; then draws shapes with the mouse in the editor (without
+# a window), renders the music with the state the mouse made and writes the
+# editor's screenshot (demo-output/mouse-editor.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -75,6 +77,24 @@ echo "input.wav:"
 "$peaks" input.wav "${ranges[@]}"
 echo "linux.wav:"
 "$peaks" linux.wav "${ranges[@]}"
+
+echo
+echo "== the editor: shapes drawn with the mouse while the host loops 0:00-0:04"
+echo "   (mouse script scripts/demo-mouse.txt, transport scripts/demo-loop.txt)"
+"$host" editor "$root/build/release/Kelvane.so" input.wav "$root/scripts/demo-mouse.txt" \
+  --transport "$root/scripts/demo-loop.txt" --save-state mouse.state
+echo "   mouse-editor.png: the editor at the end of the session; mouse.state: the shapes the mouse made"
+"$host" process "$root/build/release/Kelvane.so" input.wav mouse.wav --state mouse.state
+# One range per segment the mouse made, from the saved state.
+mapfile -t mouse_ranges < <("$host" state dump mouse.state | awk '
+  /^segment/ { n = $2 } /^  mute/ { mute[n] = $2 } /^  blend/ { blend[n] = $2 } /^  clip/ { clip[n] = $2 }
+  /^  start pos/ { s[n] = $3 } /^  end pos/ { e[n] = $3 }
+  END { for (i = 0; i <= n; i++) printf "segment %d (mute %s, blend %s, clip %s)=%d:%d\n", i, mute[i], blend[i], clip[i], s[i], e[i] }')
+mouse_ranges+=("after the drawn shapes=176400:529200")
+echo "input.wav:"
+"$peaks" input.wav "${mouse_ranges[@]}"
+echo "mouse.wav:"
+"$peaks" mouse.wav "${mouse_ranges[@]}"
 
 echo
 echo "== do the modules agree?"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every target (Linux release, Linux ASan+UBSan, Windows i686 and x86_64)
-# and runs the whole test suite in the release and the sanitizer builds.
+# and runs the whole test suite in the release and the sanitizer builds, and
+# the thread stress test under ThreadSanitizer.
 # Installs missing Debian packages first. Skipped tests are listed with their
 # reasons and counted on the last line.
 set -euo pipefail
@@ -49,4 +50,10 @@ for preset in release asan; do
   read -r run skipped <<<"$(summarise "$junit")"
   counts+=("$preset: $run passed, $skipped skipped")
 done
+# The thread stress test under ThreadSanitizer, briefly (README: the long run).
+echo "== configure and build: tsan (thread stress test)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j"$jobs" --target stress_test
+echo "== test: tsan"
+KELVANE_STRESS_SECONDS=3 build/tsan/tests/stress/stress_test
 echo "All builds succeeded and all tests passed (${counts[0]}; ${counts[1]}; the reasons for skips are listed above)."

@@ -343,6 +343,8 @@ void EditPanel::DrawCommonPart(Graphics& graphics) {
 
   char name[32] = "";
   if (plugin_) {
+    // The host sets parameters from its own threads under PlugLock.
+    LockGuard hold(plugin_->PlugLock());
     if (Param* colormap = plugin_->ParamAt(EffectPlugin::kColormap)) colormap->FormatValue(name);
   }
   Print(graphics, name, kColourMapRect, pressedItem_ == kColourMap ? kRed : kWhite, kAlignCentre);

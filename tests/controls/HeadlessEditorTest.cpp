@@ -1,6 +1,6 @@
-// A headless editor made of the background, the "bright" knob and the "reset"
-// button, bound to a real Kelvane instance and driven through the mouse entry
-// points like a user would.
+// A headless editor made of the background, the "bright" knob, the "reset"
+// button and a line of text (tools/TestEditor.h), bound to a real Kelvane
+// instance and driven through the mouse entry points like a user would.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,20 +23,9 @@
 #include "tests/core/FakeHost.h"
 #include "tools/PngFile.h"
 #include "tools/Screenshot.h"
+#include "tools/TestEditor.h"
 
 namespace {
-
-BitmapGraphics* BuildTestEditor(EffectPlugin* plug) {
-  auto* g = CreateEditorSurface(SurfaceKind::Headless, plug, 640, 540, 18);
-  g->SetMouseOverWanted(true);
-  g->SetBackdrop(kBackgroundImageId);
-  ImageRef button = g->FetchImage(kButtonImageId, 2);
-  g->AddControl(new LineKnob(plug, {185, 480, 212, 507}, EffectPlugin::kBright, ArgbColor{63, 63, 63, 63}, 2.0, 8.0,
-                             -2.356194490192345, 2.356194490192345, 0, 4.0));
-  g->AddControl(new HoldButton(plug, 227, 481, EffectPlugin::kReset, button, 0));
-  plug->BindEditor(g);
-  return g;
-}
 
 std::vector<uint32_t> SurfaceCopy(BitmapGraphics& g) {
   const uint32_t* pixels = g.SurfacePixels();

@@ -3,11 +3,14 @@
 // A Windows build that is missing, or a Wine that cannot run it here, skips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
 
 #include "HostRunner.h"
+#include "tools/PngFile.h"
+#include "tools/TestEditor.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +97,42 @@ class HostWine : public ::testing::TestWithParam<const char*> {
 bool Emulated32Bit() {
   std::vector<uint8_t> status = ReadFileBytes("/proc/sys/fs/binfmt_misc/qemu-i386");
   return std::string(status.begin(), status.end()).rfind("enabled", 0) == 0;
+}
+
+struct Picture {
+  std::vector<uint32_t> pixels;
+};
+
+Picture ReadPicture(const std::string& path) {
+  Picture picture;
+  int width = 0, height = 0;
+  EXPECT_TRUE(ReadPng(path, width, height, picture.pixels)) << path;
+  EXPECT_TRUE(width == 640 && height == 540) << path;
+  return picture;
+}
+
+// The text line's rect with room for glyphs that overhang it.
+bool InTextArea(int x, int y) {
+  return x >= kTestEditorTextRect.left - 4 && x < kTestEditorTextRect.right + 4 &&
+         y >= kTestEditorTextRect.top - 6 && y < kTestEditorTextRect.bottom + 6;
+}
+
+// The white text's bright pixels in the text area: count and bounds (inclusive).
+struct TextInk {
+  int count = 0, left = 640, top = 540, right = -1, bottom = -1;
+};
+
+TextInk InkOf(const Picture& picture) {
+  TextInk ink;
+  for (int y = 0; y < 540; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const uint32_t p = picture.pixels.empty() ? 0 : picture.pixels[y * 640 + x];
+      if (!InTextArea(x, y) || ((p >> 8) & 255) < 128) continue;
+      ++ink.count;
+      ink.left = std::min(ink.left, x), ink.right = std::max(ink.right, x);
+      ink.top = std::min(ink.top, y), ink.bottom = std::max(ink.bottom, y);
+    }
+  return ink;
 }
 
 bool SameBits(const Wav& a, const Wav& b) {
@@ -246,6 +285,53 @@ TEST_P(HostWine, ValidatorCountsAllocationsOfADll) {
                            kWineEnvironment + " FAKE_FAULT=allocate");
   EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
   EXPECT_NE(run.out.find("FAIL allocations (seed 5)"), std::string::npos) << run.out;
+}
+
+// The test editor drawn by the Windows host with the Windows code (GDI text and
+// its alpha handling, the DIB-section surface, the PNG resources, the REAPER
+// stand-in's image objects in MSVC's layout, thiscall on i686), against the
+// Linux host's picture: the same pixels outside the text, text in both.
+TEST_P(HostWine, DrawsTheTestEditorLikeLinux) {
+  std::string folder = TestFolder();
+  HostRun linux = RunHost({"draw-test", folder + "/linux-reaper.png", folder + "/linux-plain.png"});
+  ASSERT_EQ(linux.exitCode, 0) << linux.err;
+  HostRun windows = Run({"draw-test", WindowsPath(folder + "/win-reaper.png"), WindowsPath(folder + "/win-plain.png")});
+  ASSERT_EQ(windows.exitCode, 0) << windows.err;
+  std::vector<std::string> linuxLines = Lines(linux.out), windowsLines = Lines(windows.out);
+  ASSERT_EQ(linuxLines.size(), 2u) << linux.out;
+  ASSERT_EQ(windowsLines.size(), 2u) << windows.out;
+  // Windows fetches the images through the host's loader when it offers one, and decodes its own otherwise.
+  EXPECT_NE(windowsLines[0].find(" images from the host's loader, "), std::string::npos) << windowsLines[0];
+  EXPECT_NE(windowsLines[1].find("images decoded from the plug-in's own resources, "), std::string::npos)
+      << windowsLines[1];
+  // The surface's alpha (text keeps what lies under it) is the same everywhere.
+  auto alphaPart = [](const std::string& text) { return text.substr(std::min(text.find("alpha: "), text.size())); };
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(alphaPart(windowsLines[i]), alphaPart(linuxLines[0])) << windowsLines[i];
+  EXPECT_EQ(alphaPart(linuxLines[1]), alphaPart(linuxLines[0]));
+  EXPECT_EQ(alphaPart(linuxLines[0]).rfind("alpha: 0 pixels", 0), std::string::npos) << "nothing to compare";
+
+  Picture reference = ReadPicture(folder + "/linux-reaper.png");
+  ASSERT_EQ(reference.pixels.size(), 640u * 540u);
+  EXPECT_EQ(ReadPicture(folder + "/linux-plain.png").pixels, reference.pixels);
+  const TextInk linuxInk = InkOf(reference);
+  ASSERT_GT(linuxInk.count, 200);
+  for (const char* name : {"/win-reaper.png", "/win-plain.png"}) {
+    SCOPED_TRACE(name);
+    Picture picture = ReadPicture(folder + name);
+    ASSERT_EQ(picture.pixels.size(), reference.pixels.size());
+    int differing = 0;
+    for (int y = 0; y < 540; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (!InTextArea(x, y)) differing += picture.pixels[y * 640 + x] != reference.pixels[y * 640 + x];
+    EXPECT_EQ(differing, 0);
+    // Text of about the same extent: the same string in a metric-compatible face.
+    const TextInk ink = InkOf(picture);
+    EXPECT_GT(ink.count, linuxInk.count / 2);
+    EXPECT_NEAR(ink.left, linuxInk.left, 3);
+    EXPECT_NEAR(ink.right, linuxInk.right, (linuxInk.right - linuxInk.left) / 10);
+    EXPECT_NEAR(ink.top, linuxInk.top, 3);
+    EXPECT_NEAR(ink.bottom, linuxInk.bottom, 3);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Arch, HostWine, ::testing::Values("win32", "win64"),

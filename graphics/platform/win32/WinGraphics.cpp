@@ -302,6 +302,11 @@ void WinGraphics::AskValueText(Control* control, Param* param) {
       SendMessageA(entry, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     SendMessageA(entry, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    // A drop-down list's window height includes its list: 16 pixels leave no
+    // room for a single choice. Room for every text and the borders.
+    const auto field = static_cast<int>(SendMessageA(entry, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    const auto item = static_cast<int>(SendMessageA(entry, CB_GETITEMHEIGHT, 0, 0));
+    SetWindowPos(entry, nullptr, 0, 0, width, field + count * item + 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
     entry = CreateWindowExA(0, "EDIT", current, WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE, cx - 16, cy - 8,
                             32, 16, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryId)), Instance(),

@@ -285,6 +285,16 @@ void CheckListPrompt(HWND parent) {
   Expect(SendMessageA(entry, CB_GETCOUNT, 0, 0) == colormap->ValueTextCount(), "every display text offered");
   Expect(SendMessageA(entry, CB_GETCURSEL, 0, 0) == static_cast<LRESULT>(colormap->Plain()),
          "the current text selected");
+  // Dropped, the list shows every choice.
+  SendMessageA(entry, CB_SHOWDROPDOWN, TRUE, 0);
+  COMBOBOXINFO parts{};
+  parts.cbSize = sizeof parts;
+  RECT list{};
+  if (GetComboBoxInfo(entry, &parts)) GetClientRect(parts.hwndList, &list);
+  const LRESULT itemHeight = SendMessageA(entry, CB_GETITEMHEIGHT, 0, 0);
+  Expect(itemHeight > 0 && list.bottom >= colormap->ValueTextCount() * itemHeight,
+         "dropped list " + std::to_string(list.bottom) + " px for " + std::to_string(itemHeight) + " px items");
+  SendMessageA(entry, CB_SHOWDROPDOWN, FALSE, 0);
 
   // The user clicks into the list: the editor leaves it alone, no painting.
   SetFocus(entry);
