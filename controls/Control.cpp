@@ -1,6 +1,7 @@
 #include "controls/Control.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "graphics/Graphics.h"
 #include "core/PlugBase.h"
@@ -52,26 +53,32 @@ void Control::MarkDirty(bool push) {
   // std::max(low, NaN) is low, so a NaN value ends up at the lower bound.
   v = std::min(clampHigh_, std::max(clampLow_, v));
   SetValue(v);
-  dirty_.store(true, std::memory_order_relaxed);
+  redrawState_.fetch_or(kDirty);
   if (push && plug_ && paramIndex_ >= 0) plug_->ParamChangedByEditor(paramIndex_, v);
 }
 
-void Control::MarkClean() { dirty_.store(redrawAgain_.exchange(false, std::memory_order_relaxed)); }
+// A change that arrived while the control was drawn (redraw again) keeps it
+// dirty for one more frame; otherwise it is clean.
+void Control::MarkClean() {
+  unsigned state = redrawState_.load();
+  while (!redrawState_.compare_exchange_weak(state, (state & kRedrawAgain) ? kDirty : 0u)) {
+  }
+}
 
-bool Control::NeedsRedraw() const { return dirty_.load(std::memory_order_relaxed); }
+bool Control::NeedsRedraw() const { return (redrawState_.load() & kDirty) != 0; }
 
 void Control::TakePlugValue(double value) {
+  if (!std::isfinite(value)) return;
   if (DefaultValue() < 0.0) {
     defaultValue_.store(value, std::memory_order_relaxed);
-    SetValue(value);
-    MarkDirty(false);
-    SetRedrawAgain();
+  } else if (value == Value()) {
     return;
   }
-  if (value == Value()) return;
   SetValue(value);
-  MarkDirty(false);
+  // Redraw-again before dirty: a MarkClean between the two then leaves the
+  // control dirty, so the editor draws the new value whatever the interleaving.
   SetRedrawAgain();
+  MarkDirty(false);
 }
 
 void Control::TakeTypedValue(double value) {

@@ -34,7 +34,8 @@ class Control {
   virtual bool NeedsRedraw() const;
 
   // Any thread, PlugLock held: the plug-in's value of the linked parameter. The
-  // first value also becomes the default that a double-click restores.
+  // first value also becomes the default that a double-click restores. A value
+  // that is not finite is ignored.
   void TakePlugValue(double value);
   // GUI thread: a value the user typed into the text prompt.
   void TakeTypedValue(double value);
@@ -55,7 +56,7 @@ class Control {
   }
   bool IsHidden() const { return hidden_; }
   bool IsGrayed() const { return grayed_; }
-  void SetRedrawAgain() { redrawAgain_.store(true, std::memory_order_relaxed); }
+  void SetRedrawAgain() { redrawState_.fetch_or(kRedrawAgain); }
   void DisablePrompt(bool disabled) { promptDisabled_ = disabled; }
   const BlendSpec& Blend() const { return blend_; }
   void SetBlend(const BlendSpec& blend) { blend_ = blend; }
@@ -72,10 +73,13 @@ class Control {
   std::atomic<double> defaultValue_{-1.0};
   double clampLow_ = 0.0;
   double clampHigh_ = 1.0;
-  std::atomic<bool> dirty_{true};
+  // Dirty and redraw-again share one word so that a host thread's change and
+  // the editor's MarkClean never interleave: each is one atomic update.
+  static constexpr unsigned kDirty = 1;
+  static constexpr unsigned kRedrawAgain = 2;
+  std::atomic<unsigned> redrawState_{kDirty};
   bool hidden_ = false;
   bool grayed_ = false;
-  std::atomic<bool> redrawAgain_{false};
   bool promptDisabled_ = false;
   BlendSpec blend_;
 };

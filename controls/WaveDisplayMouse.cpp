@@ -9,7 +9,6 @@
 
 #include "controls/DisplayMath.h"
 #include "controls/WaveDisplay.h"
-#include "core/HostServices.h"
 #include "effect/EffectPlugin.h"
 
 namespace {
@@ -98,7 +97,7 @@ void WaveDisplay::MouseRelease(int x, int) {
   if (dragMode_ == kDragRulerPressed && plug_ && plug_->HostKind() == kHostWithEditCursor &&
       plug_->SampleRate() > 0.0) {
     const int64_t position = mainView_.XToSample(x);
-    MoveHostEditCursor(static_cast<double>(position) / plug_->SampleRate(), 1, 1);
+    plug_->Host().MoveEditCursor(static_cast<double>(position) / plug_->SampleRate(), 1, 1);
   }
   dragMode_ = kDragNone;
   // The zoom window's handles show the end of the drag.

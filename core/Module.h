@@ -1,4 +1,5 @@
 // Module-wide values shared by every instance of the plug-in in a process.
+// Nothing here belongs to one host.
 #pragma once
 
 #include "core/Vst2.h"
@@ -8,12 +9,6 @@ class PlugBase;
 // The module instance handle (Windows: HINSTANCE of the DLL; elsewhere an
 // address inside the module, used to find its file).
 extern void* ModuleHandle;
-// The host's callback; the last one handed to the entry point serves every instance.
-extern audioMasterCallback HostCallback;
-
-// Calls the host, answering 0 when there is no callback.
-VstIntPtr CallHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
-
-// Builds the effect that this module hosts; null when it cannot be built.
-// Never throws.
-PlugBase* CreateEffectInstance();
+// Builds the effect that this module hosts, talking to its host through
+// `host` (each instance keeps its own); null when it cannot be built. Never throws.
+PlugBase* CreateEffectInstance(audioMasterCallback host);

@@ -1,10 +1,10 @@
 #include "core/PlugBase.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <new>
 
-#include "core/Module.h"
 
 // The C entries stored in the AEffect record (VstBoundary.cpp).
 VstIntPtr VSTCALL EffectDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -15,10 +15,10 @@ void VSTCALL EffectProcessAccumulating(AEffect* effect, float** inputs, float** 
 void VSTCALL EffectProcessReplacing(AEffect* effect, float** inputs, float** outputs, VstInt32 frames);
 void VSTCALL EffectProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, VstInt32 frames);
 
-PlugBase::PlugBase(int numParams, int numInputs, int numOutputs, const char* effectName, const char* productString,
-                   const char* vendorString, int version, int32_t uniqueId, int initialDelay, bool usesMidi,
-                   bool canMono, bool usesChunks)
-    : inputChannels_(numInputs), outputChannels_(numOutputs), usesMidi_(usesMidi) {
+PlugBase::PlugBase(audioMasterCallback host, int numParams, int numInputs, int numOutputs, const char* effectName,
+                   const char* productString, const char* vendorString, int version, int32_t uniqueId,
+                   int initialDelay, bool usesMidi, bool canMono, bool usesChunks)
+    : host_(host, &effect_), inputChannels_(numInputs), outputChannels_(numOutputs), usesMidi_(usesMidi) {
   CopyFixedText(effectName_, kStringBytes, effectName);
   CopyFixedText(productString_, kStringBytes, productString);
   CopyFixedText(vendorString_, kStringBytes, vendorString);
@@ -81,12 +81,12 @@ void PlugBase::DetectHost() {
   // The host writes into these; the last byte stays a terminator whatever it writes.
   char vendor[kStringBytes + 1] = {};
   char product[kStringBytes + 1] = {};
-  bool gotVendor = CallHost(&effect_, audioMasterGetVendorString, 0, 0, vendor, 0.0f) != 0;
-  bool gotProduct = CallHost(&effect_, audioMasterGetProductString, 0, 0, product, 0.0f) != 0;
+  bool gotVendor = host_.Call(audioMasterGetVendorString, 0, 0, vendor, 0.0f) != 0;
+  bool gotProduct = host_.Call(audioMasterGetProductString, 0, 0, product, 0.0f) != 0;
   vendor[kStringBytes - 1] = 0;
   product[kStringBytes - 1] = 0;
   if (!gotVendor || !gotProduct || (vendor[0] == 0 && product[0] == 0)) return;
-  hostVendorVersion_ = static_cast<int32_t>(CallHost(&effect_, audioMasterGetVendorVersion, 0, 0, nullptr, 0.0f));
+  hostVendorVersion_ = static_cast<int32_t>(host_.Call(audioMasterGetVendorVersion, 0, 0, nullptr, 0.0f));
   for (char* c = vendor; *c; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
   for (char* c = product; *c; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
   hostKind_ = HostKindFromStrings(vendor, product);
@@ -154,7 +154,7 @@ void PlugBase::ParamChangedByEditor(int index, double normal) {
   // The host hears of the change before the value moves, and outside PlugLock so
   // a host that calls back into the plug-in from its automation handler cannot
   // deadlock against the audio thread.
-  CallHost(&effect_, audioMasterAutomate, index, 0, nullptr, value);
+  host_.Call(audioMasterAutomate, index, 0, nullptr, value);
   LockGuard hold(plugLock_);
   param->SetFromNormal(value);
   ParamChanged(index);
@@ -211,5 +211,24 @@ bool PlugBase::SendHostEvent(VstEvent* event) {
   events.numEvents = 1;
   events.reserved = 0;
   events.events[0] = event;
-  return CallHost(&effect_, audioMasterProcessEvents, 0, 0, &events, 0.0f) == 1;
+  return host_.Call(audioMasterProcessEvents, 0, 0, &events, 0.0f) == 1;
+}
+
+int64_t PlugBase::PlayPosition() {
+  auto* info = reinterpret_cast<VstTimeInfo*>(host_.Call(audioMasterGetTime, 0, 0, nullptr, 0.0f));
+  if (!info || !(info->samplePos >= 0.0)) return 0;
+  // Positions beyond 2^62 samples (millions of years) are not real; keep the conversion defined.
+  constexpr double kLimit = 4611686018427387904.0;
+  return info->samplePos >= kLimit ? static_cast<int64_t>(kLimit) : static_cast<int64_t>(info->samplePos);
+}
+
+double PlugBase::HostTempo() {
+  auto* info = reinterpret_cast<VstTimeInfo*>(host_.Call(audioMasterGetTime, 0, kVstTempoValid, nullptr, 0.0f));
+  if (!info || !(info->flags & kVstTempoValid) || !(info->tempo >= 0.0) || !std::isfinite(info->tempo)) return 0.0;
+  return info->tempo;
+}
+
+double PlugBase::SamplesPerBeat() {
+  double tempo = HostTempo();
+  return tempo > 0.0 ? sampleRate_ * 60.0 / tempo : 0.0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/HeapBuffer.h"
+#include "core/HostConnection.h"
 #include "core/Param.h"
 #include "core/PlugEditor.h"
 #include "core/PtrList.h"
@@ -30,9 +31,11 @@ class PlugBase {
  public:
   static constexpr int kStringBytes = 256;
 
-  PlugBase(int numParams, int numInputs, int numOutputs, const char* effectName, const char* productString,
-           const char* vendorString, int version, int32_t uniqueId, int initialDelay, bool usesMidi, bool canMono,
-           bool usesChunks);
+  // `host`: the callback of the host creating this instance; every host call
+  // of the instance goes through it (null: no host).
+  PlugBase(audioMasterCallback host, int numParams, int numInputs, int numOutputs, const char* effectName,
+           const char* productString, const char* vendorString, int version, int32_t uniqueId, int initialDelay,
+           bool usesMidi, bool canMono, bool usesChunks);
   virtual ~PlugBase();
   PlugBase(const PlugBase&) = delete;
   PlugBase& operator=(const PlugBase&) = delete;
@@ -95,6 +98,7 @@ class PlugBase {
   // --- Accessors ---
   RecursiveLock& PlugLock() { return plugLock_; }
   AEffect* Effect() { return &effect_; }
+  HostConnection& Host() { return host_; }
   double SampleRate() const { return sampleRate_; }
   int BlockSize() const { return blockSize_; }
   int InputChannels() const { return inputChannels_; }
@@ -118,6 +122,7 @@ class PlugBase {
   bool ReserveFloatBuffers(int frames);
 
   RecursiveLock plugLock_;
+  HostConnection host_;
   int32_t blockSize_ = 0;
   int32_t inputChannels_;
   int32_t outputChannels_;

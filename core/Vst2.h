@@ -229,6 +229,7 @@ struct VstPinProperties {
   VstInt32 flags;
   VstInt32 arrangementType;
   char shortLabel[8];
+  char future[48];
 };
 
 struct VstSpeakerProperties {
@@ -322,7 +323,8 @@ KV_CHECK_SIZE(VstEvents, 16, 32);
 KV_CHECK_OFFSET(VstPinProperties, flags, 64, 64);
 KV_CHECK_OFFSET(VstPinProperties, arrangementType, 68, 68);
 KV_CHECK_OFFSET(VstPinProperties, shortLabel, 72, 72);
-KV_CHECK_SIZE(VstPinProperties, 80, 80);
+KV_CHECK_OFFSET(VstPinProperties, future, 80, 80);
+KV_CHECK_SIZE(VstPinProperties, 128, 128);
 
 KV_CHECK_OFFSET(VstSpeakerProperties, name, 16, 16);
 KV_CHECK_OFFSET(VstSpeakerProperties, type, 80, 80);

@@ -60,8 +60,11 @@ void VSTCALL EffectProcessDoubleReplacing(AEffect* effect, double** inputs, doub
 void PlugBase::SetParameterFromHost(int index, float value) {
   if (index < 0 || index >= params_.Count()) return;
   LockGuard hold(plugLock_);
-  if (editor_) editor_->PushParamToControls(index, value, plugLock_);
-  params_.At(index)->SetFromNormal(value);
+  Param* param = params_.At(index);
+  param->SetFromNormal(value);
+  // The controls show the value the parameter took: a NaN leaves both alone,
+  // anything outside 0..1 arrives clamped.
+  if (editor_ && !std::isnan(value)) editor_->PushParamToControls(index, param->NormalFromPlain(), plugLock_);
   ParamChanged(index);
 }
 
@@ -71,6 +74,7 @@ float PlugBase::GetParameterForHost(int index) {
   return static_cast<float>(params_.At(index)->NormalFromPlain());
 }
 
+// Audio thread, PlugLock held: the speaker-arrangement opcode writes the same fields.
 void PlugBase::LimitChannelsOnFirstCall() {
   if (channelsSettled_) return;
   if (hostKind_ != 1) {
@@ -82,10 +86,10 @@ void PlugBase::LimitChannelsOnFirstCall() {
 
 void PlugBase::ProcessDouble(double** inputs, double** outputs, int frames) {
   if (!inputs || !outputs) return;
+  LockGuard hold(plugLock_);
   LimitChannelsOnFirstCall();
   if (frames <= 0) return;
   DenormalGuard flushDenormals;
-  LockGuard hold(plugLock_);
   ProcessBlock(inputs, outputs, frames);
 }
 
@@ -101,10 +105,10 @@ bool PlugBase::ReserveFloatBuffers(int frames) {
 // Most hosts other than REAPER only process in single precision.
 void PlugBase::ProcessFloat(float** inputs, float** outputs, int frames) {
   if (!inputs || !outputs) return;
+  LockGuard hold(plugLock_);
   LimitChannelsOnFirstCall();
   if (frames <= 0) return;
   DenormalGuard flushDenormals;
-  LockGuard hold(plugLock_);
   ProcessFloatBlock(inputs, outputs, frames);
 }
 
@@ -253,7 +257,8 @@ VstIntPtr PlugBase::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       // A negative size, or bytes announced without an address, is a failed load.
       if (value < 0 || (value > 0 && !ptr)) return 0;
       if (!chunk.Resize(static_cast<size_t>(value))) return 0;
-      if (value > 0) std::memcpy(chunk.Data(), ptr, static_cast<size_t>(value));
+      // A host may hand back the very buffer effGetChunk gave it.
+      if (value > 0) std::memmove(chunk.Data(), ptr, static_cast<size_t>(value));
       if (!ReadState(chunk)) return 0;
       RunOpenRoutine();
       return 1;

@@ -20,8 +20,7 @@ KV_EXPORT AEffect* VSTCALL VSTPluginMain(audioMasterCallback host) {
 #ifndef _WIN32
   if (!ModuleHandle) ModuleHandle = reinterpret_cast<void*>(&VSTPluginMain);
 #endif
-  HostCallback = host;
-  PlugBase* plug = CreateEffectInstance();
+  PlugBase* plug = CreateEffectInstance(host);
   return plug ? plug->Effect() : nullptr;
 }
 

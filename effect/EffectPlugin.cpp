@@ -18,8 +18,8 @@ constexpr double kDefaultColormap = 3.0;
 
 }  // namespace
 
-EffectPlugin::EffectPlugin(SurfaceKind editorKind)
-    : PlugBase(kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), 1024,
+EffectPlugin::EffectPlugin(audioMasterCallback host, SurfaceKind editorKind)
+    : PlugBase(host, kParamCount, 2, 2, "Kelvane", "", "Ulmor", 1000, VstFourCC('k', 'v', 'l', 'n'), kInitialDelay,
                /*usesMidi=*/false, /*canMono=*/true, /*usesChunks=*/true) {
   if (!captureRing_.Resize(kRingEntries * sizeof(int16_t))) throw std::bad_alloc();
   std::memset(captureRing_.Data(), 0, captureRing_.Size());
@@ -50,21 +50,21 @@ EffectPlugin::~EffectPlugin() {
   DestroyEditor();
 }
 
-bool EffectPlugin::ReserveSpareBuffers(int frames) {
+bool EffectPlugin::ReserveSpareBuffers(int frames, bool input, bool output) {
   // One silent input channel and two output channels stand in for missing ones.
-  size_t inBytes = static_cast<size_t>(frames) * sizeof(double);
-  if (spareInput_.Size() < inBytes) {
+  size_t bytes = static_cast<size_t>(frames) * sizeof(double);
+  if (input && spareInput_.Size() < bytes) {
     size_t old = spareInput_.Size();
-    if (!spareInput_.Resize(inBytes)) return false;
-    std::memset(spareInput_.Data() + old, 0, inBytes - old);
+    if (!spareInput_.Resize(bytes)) return false;
+    std::memset(spareInput_.Data() + old, 0, bytes - old);
   }
-  if (spareOutput_.Size() < 2 * inBytes && !spareOutput_.Resize(2 * inBytes)) return false;
+  if (output && spareOutput_.Size() < 2 * bytes && !spareOutput_.Resize(2 * bytes)) return false;
   return true;
 }
 
 void EffectPlugin::ReserveBlock(int frames) {
   PlugBase::ReserveBlock(frames);
-  ReserveSpareBuffers(frames);
+  ReserveSpareBuffers(frames, true, true);
 }
 
 void EffectPlugin::ProcessBlock(double** inputs, double** outputs, int frames) {
@@ -99,13 +99,20 @@ void EffectPlugin::ProcessSamples(Sample** inputs, Sample** outputs, int frames)
   expectedPosition_ = position + frames;
 
   // Missing channels (mono or none) are replaced by spare buffers: a silent
-  // input and outputs that nothing returns to the host. They hold doubles,
-  // so float blocks fit them too.
-  if (!ReserveSpareBuffers(frames)) return;
-  auto* silence = reinterpret_cast<Sample*>(spareInput_.Data());
-  auto* spareOut = reinterpret_cast<Sample*>(spareOutput_.Data());
+  // input and outputs that nothing returns to the host. They hold doubles, so
+  // float blocks fit them too. They were sized when the host announced its
+  // block size; a longer block grows them here, and only for a side that
+  // lacks a channel.
   const int inputCount = InputChannels();
   const int outputCount = OutputChannels();
+  const bool inputMissing = inputCount < 2 || !inputs[0] || !inputs[1];
+  const bool outputMissing = outputCount < 2 || !outputs[0] || !outputs[1];
+  if (!ReserveSpareBuffers(frames, inputMissing, outputMissing)) {
+    PassThrough(inputs, outputs, frames);
+    return;
+  }
+  auto* silence = reinterpret_cast<Sample*>(spareInput_.Data());
+  auto* spareOut = reinterpret_cast<Sample*>(spareOutput_.Data());
   const Sample* in0 = inputCount >= 1 && inputs[0] ? inputs[0] : silence;
   const Sample* in1 = inputCount >= 2 && inputs[1] ? inputs[1] : silence;
   Sample* out0 = outputCount >= 1 && outputs[0] ? outputs[0] : spareOut;
@@ -123,6 +130,20 @@ void EffectPlugin::ProcessSamples(Sample** inputs, Sample** outputs, int frames)
   }
   engineStore_.ApplyShapes(out0, out1, static_cast<int32_t>(position), frames);
   Capture(out0, out1, frames, position);
+}
+
+template <class Sample>
+void EffectPlugin::PassThrough(Sample** inputs, Sample** outputs, int frames) {
+  size_t bytes = static_cast<size_t>(frames) * sizeof(Sample);
+  for (int c = 0; c < OutputChannels() && c < 2; ++c) {
+    if (!outputs[c]) continue;
+    const Sample* in = c < InputChannels() ? inputs[c] : nullptr;
+    if (in) {
+      std::memmove(outputs[c], in, bytes);
+    } else {
+      std::memset(outputs[c], 0, bytes);
+    }
+  }
 }
 
 template <class Sample>
@@ -242,9 +263,9 @@ void EffectPlugin::ClearEngineShapes() {
   engineStore_.ClearShapes();
 }
 
-PlugBase* CreateEffectInstance() {
+PlugBase* CreateEffectInstance(audioMasterCallback host) {
   try {
-    return new EffectPlugin();
+    return new EffectPlugin(host);
   } catch (...) {
     return nullptr;  // the memory of a failed construction is already freed
   }

@@ -24,10 +24,14 @@ class EffectPlugin : public PlugBase {
   static constexpr int kRingEntries = 16384;
   // A position further than this from the expected one is a jump (seek or loop).
   static constexpr int kJumpTolerance = 8;
+  // The process delays nothing, so it declares no latency: a host that
+  // compensates a declared delay would otherwise move the track early.
+  static constexpr int kInitialDelay = 0;
 
   // `editorKind`: the platform's window for a host; tools and tests may ask for
   // an editor without a window.
-  explicit EffectPlugin(SurfaceKind editorKind = SurfaceKind::Window);
+  // `host`: the callback of the host creating this instance.
+  explicit EffectPlugin(audioMasterCallback host, SurfaceKind editorKind = SurfaceKind::Window);
   ~EffectPlugin() override;
 
   // Audio thread, PlugLock held.
@@ -66,9 +70,13 @@ class EffectPlugin : public PlugBase {
 
  private:
   void BuildEditor(SurfaceKind kind);
-  bool ReserveSpareBuffers(int frames);
+  // Sizes the spare input and/or output channels for blocks of `frames`.
+  bool ReserveSpareBuffers(int frames, bool input, bool output);
   template <class Sample>
   void ProcessSamples(Sample** inputs, Sample** outputs, int frames);
+  // Audio thread: the block without shaping, for when the spare channels cannot grow.
+  template <class Sample>
+  void PassThrough(Sample** inputs, Sample** outputs, int frames);
   template <class Sample>
   void Capture(const Sample* left, const Sample* right, int frames, int64_t position);
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/Module.h"
 #include "effect/EffectPlugin.h"
 
 namespace {
@@ -39,10 +38,9 @@ void CheckOutput(const std::vector<std::vector<Sample>>& outputs, int frames) {
 }  // namespace
 
 FuzzEffect::FuzzEffect() {
-  HostCallback = &FuzzHost;
   PlugBase* plug = nullptr;
   try {
-    plug = new EffectPlugin(SurfaceKind::Headless);
+    plug = new EffectPlugin(&FuzzHost, SurfaceKind::Headless);
   } catch (...) {
     std::abort();
   }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "controls/Control.h"
+#include "core/PlugBase.h"
 #include "raster/Blit.h"
 #include "raster/BlendKernels.h"
 #include "raster/HeapBitmap.h"
@@ -250,7 +251,7 @@ Bitmap* BitmapGraphics::LoadPngResource(int id, int, int* width, int* height) {
   if (width) *width = 0;
   if (height) *height = 0;
   // The host's loader first; a host without one gets the module's own decoder.
-  Bitmap* bitmap = LoadPngFromHost(id);
+  Bitmap* bitmap = Plug() ? LoadPngFromHost(Plug()->Host(), id) : nullptr;
   if (!bitmap) {
     size_t size = 0;
     const uint8_t* data = EmbeddedPng(id, &size);

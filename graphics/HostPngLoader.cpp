@@ -1,6 +1,10 @@
 // LoadPngFromHost: the host's "LICE_LoadPNGFromResource" and an adapter for the
 // bitmap object it returns.
 //
+// Only Windows asks the host: there the module handle is the DLL's instance,
+// which the host's loader reads resources from. On Linux the module has no
+// handle a host's loader could understand, and the embedded decoder serves.
+//
 // That object was made by the host's compiler, so its virtual table follows
 // the host's C++ ABI, not necessarily ours: MSVC's on Windows (one scalar
 // deleting destructor taking a flags word, thiscall on x86), the Itanium ABI
@@ -13,7 +17,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/HostServices.h"
+#include "core/HostConnection.h"
 #include "core/Module.h"
 #include "raster/HeapBitmap.h"
 #include "graphics/PngImages.h"
@@ -79,15 +83,25 @@ Bitmap* CopyHostBitmap(void* object, void* const* table) {
 
 }  // namespace
 
-Bitmap* LoadPngFromHost(int id) {
-  auto load = reinterpret_cast<HostPngLoader>(HostApi("LICE_LoadPNGFromResource"));
-  if (!load) return nullptr;
-  // An integer resource name, as MAKEINTRESOURCE makes it.
-  const auto* name = reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<uint16_t>(id)));
-  void* object = load(ModuleHandle, name, nullptr);
+Bitmap* AdoptHostBitmap(void* object) {
   if (!object) return nullptr;
   void* const* table = *static_cast<void* const* const*>(object);
   Bitmap* copy = CopyHostBitmap(object, table);
   DeleteHostObject(object, table);
   return copy;
+}
+
+Bitmap* LoadPngFromHost(const HostConnection& host, int id) {
+#ifdef _WIN32
+  auto load = reinterpret_cast<HostPngLoader>(host.Function("LICE_LoadPNGFromResource"));
+  if (!load) return nullptr;
+  // An integer resource name, as MAKEINTRESOURCE makes it.
+  const auto* name = reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<uint16_t>(id)));
+  return AdoptHostBitmap(load(ModuleHandle, name, nullptr));
+#else
+  // Elsewhere the module has no handle a host's loader could understand.
+  (void)host;
+  (void)id;
+  return nullptr;
+#endif
 }

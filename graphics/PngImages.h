@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class Bitmap;
+class HostConnection;
 
 // Resource ids of the embedded images.
 constexpr int kBackgroundImageId = 100;
@@ -18,7 +19,12 @@ const uint8_t* EmbeddedPng(int id, size_t* size);
 // alpha), or null when the bytes are not a PNG.
 Bitmap* DecodePng(const uint8_t* data, size_t size);
 
-// Asks the host's loader for resource `id` of this module and copies the result
-// into a bitmap of our own (the host's object is released); null when the host
-// has no loader or it returns nothing.
-Bitmap* LoadPngFromHost(int id);
+// Windows: asks the host's loader for resource `id` of this module and copies
+// the result into a bitmap of our own (the host's object is released); null
+// when the host has no loader or it returns nothing. Elsewhere always null.
+Bitmap* LoadPngFromHost(const HostConnection& host, int id);
+
+// Copies a bitmap object made by the host's loader (in the host ABI's layout)
+// into a bitmap of our own and deletes the host's object; null for null or an
+// unusable object.
+Bitmap* AdoptHostBitmap(void* object);

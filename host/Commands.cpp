@@ -105,6 +105,16 @@ int RunInfo(const Args& args) {
   std::printf("flags: %d (%s)\n", static_cast<int>(e.flags), FlagNames(e.flags).c_str());
   std::printf("inputs: %d\n", static_cast<int>(e.numInputs));
   std::printf("outputs: %d\n", static_cast<int>(e.numOutputs));
+  for (bool input : {true, false}) {
+    for (int i = 0; i < (input ? e.numInputs : e.numOutputs); ++i) {
+      // The whole published record: a module may write any of its fields.
+      VstPinProperties pin{};
+      if (plugin.Dispatch(input ? effGetInputProperties : effGetOutputProperties, i, 0, &pin) == 0) continue;
+      pin.label[sizeof pin.label - 1] = 0;
+      std::printf("%s pin %d: \"%s\" flags %d\n", input ? "input" : "output", i, pin.label,
+                  static_cast<int>(pin.flags));
+    }
+  }
   std::printf("initial delay: %d\n", static_cast<int>(e.initialDelay));
   std::printf("io ratio: %s\n", FormatFloat(e.ioRatio).c_str());
   for (const char* canDo : {"receiveVstTimeInfo", "hasCockosExtensions", "sendVstEvents", "receiveVstMidiEvent"}) {

@@ -101,7 +101,7 @@ std::string AlphaSummary(SectionBitmap& surface) {
 void DrawOnce(const std::string& path, bool plainHost) {
   HostServices::Get().settings.plainHost = plainHost;
   const int loadsBefore = HandedOutPngCount();
-  auto* plug = new EffectPlugin(SurfaceKind::Headless);
+  auto* plug = new EffectPlugin(&HostServices::Callback, SurfaceKind::Headless);
   HeadlessGraphics* g = BuildTestEditor(plug);
   if (!g || !g->Surface() || !g->Surface()->PixelData()) {
     delete plug;
@@ -125,7 +125,6 @@ int RunDrawTest(const Args& args) {
   CommandLine line(args, {});
   line.ExpectPositional(2, kUsage);
   ModuleHandle = ThisProgramsHandle();
-  HostCallback = &HostServices::Callback;
   DrawOnce(line.Positional()[0], false);
   DrawOnce(line.Positional()[1], true);
   return 0;

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kReaperProduct = "REAPER (kelvane-host stand-in)";
-constexpr const char* kReaperVendor = "Cockos (kelvane-host stand-in)";
+constexpr const char* kReaperVendor = "kelvane-host stand-in";
 constexpr VstIntPtr kReaperVendorVersion = 7000;
 constexpr const char* kPlainProduct = "kelvane-host";
 constexpr const char* kPlainVendor = "Kelvane project";

@@ -23,6 +23,8 @@ Playback::Playback(PluginInstance& plugin, const AudioData& in, PlaybackOptions 
   const AEffect& e = plugin.Effect();
   if (options_.single ? !e.processReplacing : !e.processDoubleReplacing)
     throw HostError(std::string("the module has no ") + ProcessName());
+  delay_ = std::max<int64_t>(0, e.initialDelay);
+  position_ = options_.start - delay_;
 
   int32_t maxBlock = block_;
   for (const TransportEvent& ev : options_.script)
@@ -85,7 +87,7 @@ void Playback::ApplyEvents() {
 }
 
 bool Playback::Next() {
-  const int64_t total = in_.Frames();
+  const int64_t total = in_.Frames() + delay_;
   if (frame_ >= total || finished_) return false;
   ApplyEvents();
   HostServices& host = HostServices::Get();
@@ -111,15 +113,18 @@ bool Playback::Next() {
   return true;
 }
 
-// Frames [frame, frame + n) of the input into the same frames of the output.
+// Frames [frame, frame + n) of the input (silence past its end) into frames
+// [frame - delay, frame - delay + n) of the output (those that exist).
 void Playback::Block(int64_t frame, int32_t n) {
-  size_t from = static_cast<size_t>(frame), count = static_cast<size_t>(n);
+  const int64_t frames = in_.Frames();  // the output is as long as the input
+  size_t count = static_cast<size_t>(n);
   for (size_t c = 0; c < inputs_.size(); ++c) {
     // A mono file feeds every input; missing channels of a wider module get silence.
     const std::vector<double>* source =
         c < in_.channels.size() ? &in_.channels[c] : in_.channels.size() == 1 ? &in_.channels[0] : nullptr;
     for (size_t i = 0; i < count; ++i) {
-      double v = source ? (*source)[from + i] : 0.0;
+      const int64_t at = frame + static_cast<int64_t>(i);
+      double v = source && at < frames ? (*source)[static_cast<size_t>(at)] : 0.0;
       inputs_[c][i] = v;
       inputsF_[c][i] = static_cast<float>(v);
     }
@@ -133,6 +138,10 @@ void Playback::Block(int64_t frame, int32_t n) {
   else
     e->processDoubleReplacing(e, inPtr_.data(), outPtr_.data(), n);
   for (size_t c = 0; c < outputs_.size(); ++c)
-    for (size_t i = 0; i < count; ++i)
-      out_.channels[c][from + i] = options_.single ? static_cast<double>(outputsF_[c][i]) : outputs_[c][i];
+    for (size_t i = 0; i < count; ++i) {
+      const int64_t at = frame + static_cast<int64_t>(i) - delay_;
+      if (at >= 0 && at < frames)
+        out_.channels[c][static_cast<size_t>(at)] =
+            options_.single ? static_cast<double>(outputsF_[c][i]) : outputs_[c][i];
+    }
 }

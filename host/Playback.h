@@ -2,6 +2,12 @@
 // DAW's transport would: start position, tempo, block size, and the transport
 // script's jumps, loops, stops and parameter changes at their frames. The
 // processed audio is collected in the output.
+//
+// A module that declares latency (initialDelay D) is compensated as a DAW does
+// it: the input is fed D frames ahead of the play position the module is told,
+// D frames of silence follow the file so the delayed tail comes out, and the
+// first D output frames are dropped. The output lines up with the input.
+// Script frames count the frames fed to the module.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +41,8 @@ class Playback {
 
   int64_t Frame() const { return frame_; }
   int64_t Total() const { return in_.Frames(); }
+  // The declared latency being compensated, in frames.
+  int64_t Delay() const { return delay_; }
   int SampleRate() const { return in_.sampleRate; }
   const char* ProcessName() const { return options_.single ? "processReplacing" : "processDoubleReplacing"; }
   AudioData& Output() { return out_; }
@@ -49,6 +57,7 @@ class Playback {
   AudioData out_;
   int32_t block_;
   int64_t frame_ = 0;
+  int64_t delay_ = 0;
   int64_t position_;
   size_t next_ = 0;
   bool finished_ = false;

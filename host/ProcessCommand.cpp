@@ -60,5 +60,7 @@ int RunProcess(const Args& args) {
   WriteWav(line.Positional()[2], out, outFormat);
   std::printf("processed %lld frames, %zu in / %zu out channels, %d Hz, %s\n", static_cast<long long>(playback.Total()),
               in.channels.size(), out.channels.size(), in.sampleRate, playback.ProcessName());
+  if (playback.Delay() > 0)
+    std::printf("compensated a latency of %lld frames\n", static_cast<long long>(playback.Delay()));
   return 0;
 }

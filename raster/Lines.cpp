@@ -24,6 +24,14 @@ int OutCode(float x, float y, double width, double height) {
 // and the cap keeps rounding from ever making it loop.
 constexpr int kMaxClipMoves = 16;
 
+// A moved coordinate, narrowed to float. A point of a far, nearly flat segment
+// can land beyond the float range (its next move would then make a NaN);
+// holding it at the range's end keeps every coordinate finite.
+float Narrow(double v) {
+  constexpr double kFloatMax = 3.4028234663852886e38;
+  return static_cast<float>(v > kFloatMax ? kFloatMax : v < -kFloatMax ? -kFloatMax : v);
+}
+
 bool ClipToArea(float& x1, float& y1, float& x2, float& y2, double width, double height) {
   if (!(width >= 1.0) || !(height >= 1.0)) return false;
   if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) {
@@ -32,7 +40,23 @@ bool ClipToArea(float& x1, float& y1, float& x2, float& y2, double width, double
   int code1 = OutCode(x1, y1, width, height);
   int code2 = OutCode(x2, y2, width, height);
   for (int moves = 0; code1 | code2; ++moves) {
-    if ((code1 & code2) || moves == kMaxClipMoves) return false;
+    if (code1 & code2) return false;
+    if (moves == kMaxClipMoves) {
+      // The moves went back and forth between two edges around a corner
+      // (each edge lies beyond the other point). What is visible lies next to
+      // the point that is inside: keep that pixel rather than lose the line.
+      if (code1 == 0) {
+        x2 = x1;
+        y2 = y1;
+        return true;
+      }
+      if (code2 == 0) {
+        x1 = x2;
+        y1 = y2;
+        return true;
+      }
+      return false;
+    }
     const int code = code1 ? code1 : code2;
     // Doubles: float products of far-away points would overflow.
     const double ax = x1, ay = y1, bx = x2, by = y2;
@@ -51,12 +75,12 @@ bool ClipToArea(float& x1, float& y1, float& x2, float& y2, double width, double
       x = 0.0;
     }
     if (code == code1) {
-      x1 = static_cast<float>(x);
-      y1 = static_cast<float>(y);
+      x1 = Narrow(x);
+      y1 = Narrow(y);
       code1 = OutCode(x1, y1, width, height);
     } else {
-      x2 = static_cast<float>(x);
-      y2 = static_cast<float>(y);
+      x2 = Narrow(x);
+      y2 = Narrow(y);
       code2 = OutCode(x2, y2, width, height);
     }
   }

@@ -33,16 +33,12 @@ struct Editor {
   int64_t position = 0;
 
   Editor() {
-    HostCallback = Host;
-    plug = new EffectPlugin(SurfaceKind::Headless);
+    plug = new EffectPlugin(Host, SurfaceKind::Headless);
     g = static_cast<HeadlessGraphics*>(static_cast<Graphics*>(plug->Editor()));
     display = plug->Display();
     g->TimerTick();
   }
-  ~Editor() {
-    delete plug;
-    HostCallback = nullptr;
-  }
+  ~Editor() { delete plug; }
   void Block() {
     for (int i = 0; i < kFrames; ++i) {
       double t = static_cast<double>(position + i) / 44100.0;

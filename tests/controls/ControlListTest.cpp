@@ -2,6 +2,9 @@
 // traffic of values between parameters and controls.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
+#include <thread>
 #include <vector>
 
 #include "controls/Control.h"
@@ -158,7 +161,7 @@ TEST(ControlList, DirtyCollectionUnitesRects) {
 }
 
 struct TwoParamPlug : PlugBase {
-  TwoParamPlug() : PlugBase(2, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
+  explicit TwoParamPlug(audioMasterCallback host) : PlugBase(host, 2, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
     ParamAt(0)->DeclareNumber("a", 0.25, 0.0, 1.0, 0.01, "");
     ParamAt(1)->DeclareSwitch("b", false);
   }
@@ -166,8 +169,7 @@ struct TwoParamPlug : PlugBase {
 
 TEST(ControlValues, PushPullDefaultsWheelAndClamp) {
   FakeHost host;
-  ScopedHost scope(host);
-  TwoParamPlug plug;
+  TwoParamPlug plug(host.Callback());
   RecordingGraphics g(&plug);
   auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
   auto* other = new Probe({20, 0, 30, 10}, &plug, 1);
@@ -206,8 +208,7 @@ TEST(ControlValues, PushPullDefaultsWheelAndClamp) {
 
 TEST(ControlValues, RightClickOpensThePromptUnlessDisabled) {
   FakeHost host;
-  ScopedHost scope(host);
-  TwoParamPlug plug;
+  TwoParamPlug plug(host.Callback());
   auto* g = new RecordingGraphics(&plug);
   auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
   g->AddControl(knob);
@@ -225,6 +226,73 @@ TEST(ControlValues, RightClickOpensThePromptUnlessDisabled) {
   size_t calls = host.calls.size();
   knob->TakeTypedValue(0.75);  // unchanged: nothing sent
   EXPECT_EQ(host.calls.size(), calls);
+}
+
+TEST(ControlValues, HostValuesReachTheControlsAsTheParameterTookThem) {
+  FakeHost host;
+  TwoParamPlug plug(host.Callback());
+  auto* g = new RecordingGraphics(&plug);
+  auto* knob = new Probe({0, 0, 10, 10}, &plug, 0);
+  auto* toggle = new Probe({20, 0, 30, 10}, &plug, 1);
+  g->AddControl(knob);
+  g->AddControl(toggle);
+  plug.BindEditor(g);
+  struct Case {
+    int index;
+    float sent;
+    double control, plain;
+  };
+  const Case cases[] = {
+      {0, 0.5f, 0.5, 0.5},     {0, NAN, 0.5, 0.5},       {0, 1.5f, 1.0, 1.0}, {0, -2.0f, 0.0, 0.0},
+      {0, INFINITY, 1.0, 1.0}, {1, 0.75f, 1.0, 1.0},     {1, 0.25f, 0.0, 0.0}, {1, NAN, 0.0, 0.0},
+  };
+  for (const Case& c : cases) {
+    plug.Effect()->setParameter(plug.Effect(), c.index, c.sent);
+    Probe* control = c.index == 0 ? knob : toggle;
+    EXPECT_EQ(control->Value(), c.control) << c.index << " " << c.sent;
+    EXPECT_EQ(plug.ParamAt(c.index)->Plain(), c.plain) << c.index << " " << c.sent;
+  }
+  // A pushed value that is not finite never reaches a control.
+  for (double bad : {NAN, INFINITY, -INFINITY}) {
+    g->PushParamToControls(0, bad, plug.PlugLock());
+    EXPECT_EQ(knob->Value(), 1.0);
+  }
+}
+
+// The host's thread pushes values while the editor draws and cleans: after every
+// push, either the control is still dirty or its last drawing saw that value.
+TEST(ControlValues, HostChangesDuringRedrawsAreNeverLost) {
+  Probe control({0, 0, 10, 10});
+  control.SetClamp(0.0, 1e9);
+  control.TakePlugValue(0.0);
+  constexpr int kPushes = 2000000;
+  std::atomic<int> written{0};
+  std::atomic<bool> finished{false}, lost{false};
+  std::thread hostThread([&] {
+    for (int i = 1; i <= kPushes && !lost.load(); ++i) {
+      control.TakePlugValue(i);
+      written.store(i);
+      // A varying pause lets the pushes land anywhere in the editor's loop.
+      for (int spin = 0; spin < i % 32; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
+    finished.store(true);
+  });
+  double drawn = 0.0;
+  for (;;) {
+    const int pushed = written.load();
+    const bool done = finished.load();
+    if (control.NeedsRedraw()) {
+      drawn = control.Value();
+      control.MarkClean();
+    } else if (drawn < pushed) {
+      lost.store(true);
+      break;
+    } else if (done) {
+      break;
+    }
+  }
+  hostThread.join();
+  EXPECT_FALSE(lost.load()) << "a push was left undrawn at " << drawn;
 }
 
 TEST(Backdrop, IsInsertedFirstAtItsImageSize) {

@@ -3,11 +3,11 @@
 // waveform display draws from really captured audio.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
-#include <algorithm>
 
 #include "controls/WaveDisplay.h"
 #include "effect/EffectPlugin.h"
@@ -16,7 +16,6 @@
 
 struct DisplayRig {
   FakeHost host;
-  ScopedHost scope{host};
   EffectPlugin* plug = nullptr;
   HeadlessGraphics* g = nullptr;
   WaveDisplay* display = nullptr;
@@ -25,7 +24,7 @@ struct DisplayRig {
 
   explicit DisplayRig(const char* product = "Test Host") {
     host.product = product;
-    plug = new EffectPlugin(SurfaceKind::Headless);
+    plug = new EffectPlugin(host.Callback(), SurfaceKind::Headless);
     g = static_cast<HeadlessGraphics*>(static_cast<Graphics*>(plug->Editor()));
     display = plug->Display();
   }

@@ -12,12 +12,13 @@
 #include "controls/ImageControl.h"
 #include "controls/LineKnob.h"
 #include "controls/WaveDisplay.h"
+#include "core/Module.h"
 #include "core/TextBuffer.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/EditorSurface.h"
-#include "graphics/platform/headless/HeadlessGraphics.h"
 #include "graphics/PngImages.h"
 #include "graphics/SectionBitmap.h"
+#include "graphics/platform/headless/HeadlessGraphics.h"
 #include "shapes/EditPanel.h"
 #include "tests/core/FakeHost.h"
 #include "tools/PngFile.h"
@@ -33,8 +34,7 @@ std::vector<uint32_t> SurfaceCopy(BitmapGraphics& g) {
 
 TEST(EditorLayout, ControlsInDrawingOrder) {
   FakeHost host;
-  ScopedHost scope(host);
-  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
   ASSERT_NE(plug, nullptr);
   auto* g = static_cast<Graphics*>(plug->Editor());
   ASSERT_NE(g, nullptr);
@@ -79,8 +79,7 @@ TEST(EditorLayout, ControlsInDrawingOrder) {
 
 TEST(HeadlessEditor, ScriptedDragAndClickMoveTheRealParameters) {
   FakeHost host;
-  ScopedHost scope(host);
-  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
   ASSERT_NE(plug, nullptr);
   AEffect* effect = plug->Effect();
   BitmapGraphics* g = BuildTestEditor(plug);

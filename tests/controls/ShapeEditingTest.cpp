@@ -39,8 +39,7 @@ int64_t FakeClock() { return gNow; }
 
 struct Editing : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
-  EffectPlugin* plug = new EffectPlugin(SurfaceKind::Headless);
+  EffectPlugin* plug = new EffectPlugin(host.Callback(), SurfaceKind::Headless);
   AEffect* effect = plug->Effect();
   HeadlessGraphics* g = static_cast<HeadlessGraphics*>(plug->Editor());
   WaveDisplay* display = plug->Display();
@@ -393,7 +392,7 @@ TEST_F(Editing, AStateRestoredWhileTheEditorIsOpenReplacesTheEditStore) {
   Click(300, 100);  // a selected segment, shown in the panel
   Press(300, 100, none);  // pressed on its points, ready to drag
   // The host restores a state with two other segments (on its own thread).
-  EffectPlugin other(SurfaceKind::Headless);
+  EffectPlugin other(host.Callback(), SurfaceKind::Headless);
   other.EngineStore().InsertSegment(0, new ShapeSegment);
   other.EngineStore().InsertSegment(1, new ShapeSegment);
   other.EngineStore().At(1)->start.pos = 5000;
@@ -442,7 +441,7 @@ TEST_F(Editing, TheEngineAppliesWhatTheMouseDrew) {
   StoreLE32(state.data() + 20, 2);
   record(state.data() + 24, 100, 150, 134 - 40, false);
   record(state.data() + 24 + kSegmentRecordBytes, 300, 250, 266, true);
-  EffectPlugin fresh(SurfaceKind::Headless);
+  EffectPlugin fresh(host.Callback(), SurfaceKind::Headless);
   ASSERT_EQ(fresh.Effect()->dispatcher(fresh.Effect(), effSetChunk, 0, static_cast<VstIntPtr>(state.size()),
                                        state.data(), 0.0f),
             1);

@@ -12,15 +12,14 @@
 namespace {
 
 struct OneParamPlug : PlugBase {
-  OneParamPlug() : PlugBase(1, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
+  explicit OneParamPlug(audioMasterCallback host) : PlugBase(host, 1, 2, 2, "P", "", "V", 1, 1, 0, false, true, true) {
     ParamAt(0)->DeclareNumber("v", 0.0, 0.0, 1.0, 0.01, "");
   }
 };
 
 struct Fixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
-  OneParamPlug plug;
+  OneParamPlug plug{host.Callback()};
   RecordingGraphics* g = new RecordingGraphics(&plug);
   void Bind() { plug.BindEditor(g); }
   void TearDown() override {

@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "core/HostServices.h"
 #include "tests/controls/DisplayRig.h"
 
 namespace {
@@ -206,14 +205,12 @@ TEST(WaveMouse, RulerClickMovesReapersEditCursor) {
     rig.host.functions["get_config_var"] = reinterpret_cast<void*>(&GetConfigVar);
     rig.host.functions["GetPlayState"] = reinterpret_cast<void*>(&GetPlayState);
     rig.host.functions["SetEditCurPos"] = reinterpret_cast<void*>(&SetEditCurPos);
-    ForgetProjectTimeOffsetLookup();
     gPlayState = c.playState;
     gEditCursor.clear();
     ASSERT_TRUE(rig.display->MoveMainView(441000, 661500));
     Drag(rig, 30, 30, c.dx, 0);
     EXPECT_EQ(gEditCursor, c.moves) << c.product << " state " << c.playState << " dx " << c.dx;
   }
-  ForgetProjectTimeOffsetLookup();
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 #include "core/Module.h"
 #include "core/PlugBase.h"
@@ -19,11 +25,10 @@ VstIntPtr Dispatch(AEffect* e, VstInt32 op, VstInt32 index = 0, VstIntPtr value 
 
 struct EffectFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   AEffect* effect = nullptr;
 
   void SetUp() override {
-    PlugBase* plug = CreateEffectInstance();
+    PlugBase* plug = CreateEffectInstance(host.Callback());
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -47,7 +52,7 @@ TEST_F(EffectFixture, IdentityAndStrings) {
   EXPECT_EQ(effect->numPrograms, 0);
   EXPECT_EQ(effect->numInputs, 2);
   EXPECT_EQ(effect->numOutputs, 2);
-  EXPECT_EQ(effect->initialDelay, 1024);
+  EXPECT_EQ(effect->initialDelay, 0);
   EXPECT_EQ(effect->ioRatio, 1.0f);
   EXPECT_EQ(effect->flags, 4153);  // mono, replacing, chunks, double replacing, editor
   EXPECT_EQ(Dispatch(effect, effIdentify), 1316373862);
@@ -107,8 +112,11 @@ TEST_F(EffectFixture, ProgramsAreAbsent) {
 }
 
 TEST_F(EffectFixture, Pins) {
+  // The published record is 128 bytes; the plug-in writes only the fields it knows.
+  static_assert(sizeof(VstPinProperties) == 128);
   VstPinProperties pin{};
   pin.arrangementType = 77;
+  std::memset(pin.future, 0x5A, sizeof pin.future);
   ASSERT_EQ(Dispatch(effect, effGetInputProperties, 0, 0, &pin), 1);
   EXPECT_STREQ(pin.label, "Input 0");
   EXPECT_EQ(pin.flags, 3);
@@ -121,6 +129,7 @@ TEST_F(EffectFixture, Pins) {
   EXPECT_EQ(Dispatch(effect, effGetInputProperties, 0, 0, nullptr), 0);
   ASSERT_EQ(Dispatch(effect, effGetOutputProperties, 1, 0, &pin), 1);
   EXPECT_STREQ(pin.label, "Output 1");
+  EXPECT_EQ(std::string(pin.future, sizeof pin.future), std::string(48, '\x5A'));
 }
 
 TEST_F(EffectFixture, CanDo) {
@@ -212,7 +221,7 @@ TEST_F(EffectFixture, BothProcessEntriesPassAudio) {
 
 // A plug-in of this framework with more channels and the base's state hooks.
 struct WidePlug : PlugBase {
-  WidePlug(bool midi = false) : PlugBase(2, 4, 4, "Wide", "WideProduct", "WideVendor", 7, 1234, 0, midi, false, true) {
+  explicit WidePlug(audioMasterCallback host, bool midi = false) : PlugBase(host, 2, 4, 4, "Wide", "WideProduct", "WideVendor", 7, 1234, 0, midi, false, true) {
     ParamAt(0)->DeclareNumber("a", 0.5, 0.0, 1.0, 0.01, "");
     ParamAt(1)->DeclareNumber("b", 0.0, 0.0, 1.0, 0.01, "");
   }
@@ -222,8 +231,7 @@ struct WidePlug : PlugBase {
 
 TEST(PlugBase, BaseStateHooksFailChunks) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   AEffect* e = plug.Effect();
   EXPECT_EQ(e->flags, 4144);
   void* data = reinterpret_cast<void*>(0x1);
@@ -239,8 +247,7 @@ TEST(PlugBase, BaseStateHooksFailChunks) {
 
 TEST(PlugBase, OpenRoutineRunsEveryChangeHook) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   Dispatch(plug.Effect(), effOpen);
   EXPECT_EQ(plug.changed, (std::vector<int>{0, 1}));
   plug.Effect()->setParameter(plug.Effect(), 1, 0.25f);
@@ -249,18 +256,17 @@ TEST(PlugBase, OpenRoutineRunsEveryChangeHook) {
 
 TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
   FakeHost host;
-  ScopedHost scope(host);
   double buf[4][8] = {};
   double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     EXPECT_EQ(plug.InputChannels(), 4);
     plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8);
     EXPECT_EQ(plug.InputChannels(), 2);
     EXPECT_EQ(plug.OutputChannels(), 2);
   }
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     VstSpeakerArrangement in{}, out{};
     in.numChannels = 1;
     out.numChannels = 3;
@@ -277,17 +283,36 @@ TEST(PlugBase, FirstCallLimitsChannelsOutsideReaper) {
   }
   host.product = "REAPER";
   {
-    WidePlug plug;
+    WidePlug plug(host.Callback());
     EXPECT_EQ(plug.HostKind(), 1);
     plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8);
     EXPECT_EQ(plug.InputChannels(), 4);
   }
 }
 
+// The first process call settles the channel counts under PlugLock, like the
+// speaker-arrangement opcode: while another thread holds the lock, nothing moves.
+TEST(PlugBase, FirstCallLimitsChannelsUnderTheLock) {
+  FakeHost host;
+  WidePlug plug(host.Callback());
+  double buf[4][8] = {};
+  double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
+  std::thread audio;
+  {
+    LockGuard hold(plug.PlugLock());
+    audio = std::thread([&] { plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 8); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(plug.InputChannels(), 4);
+    EXPECT_EQ(plug.OutputChannels(), 4);
+  }
+  audio.join();
+  EXPECT_EQ(plug.InputChannels(), 2);
+  EXPECT_EQ(plug.OutputChannels(), 2);
+}
+
 TEST(PlugBase, EditorChangesTellTheHostFirst) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   host.onAutomate = [](AEffect* e, VstInt32 index) { return e->getParameter(e, index); };
   plug.ParamChangedByEditor(1, 0.75);
   ASSERT_EQ(host.CountCalls(audioMasterAutomate), 1);
@@ -300,8 +325,7 @@ TEST(PlugBase, EditorChangesTellTheHostFirst) {
 
 TEST(PlugBase, MidiPassesThroughToTheHost) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug(true);
+  WidePlug plug(host.Callback(), true);
   VstMidiEvent note{};
   note.type = kVstMidiType;
   note.byteSize = sizeof note;
@@ -325,10 +349,40 @@ TEST(PlugBase, MidiPassesThroughToTheHost) {
   EXPECT_EQ(canDo("sendVstEvents"), 1);
 }
 
+// Both process entries run the block with denormals flushed (FTZ and DAZ),
+// and hand the caller's floating-point mode back afterwards.
+#if defined(__SSE__) || defined(__x86_64__)
+TEST(PlugBase, BlocksRunWithDenormalsFlushed) {
+  struct ModeProbe : WidePlug {
+    using WidePlug::WidePlug;
+    unsigned seen = 0;
+    void ProcessBlock(double**, double**, int) override { seen = _mm_getcsr(); }
+  };
+  constexpr unsigned kFlushToZero = 0x8000, kDenormalsAreZero = 0x0040;
+  FakeHost host;
+  ModeProbe plug(host.Callback());
+  double buf[4][4] = {};
+  float fbuf[4][4] = {};
+  double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
+  float* fch[4] = {fbuf[0], fbuf[1], fbuf[2], fbuf[3]};
+  const unsigned callers = _mm_getcsr();
+  for (bool single : {false, true}) {
+    plug.seen = 0;
+    if (single) {
+      plug.Effect()->processReplacing(plug.Effect(), fch, fch, 4);
+    } else {
+      plug.Effect()->processDoubleReplacing(plug.Effect(), ch, ch, 4);
+    }
+    EXPECT_EQ(plug.seen & (kFlushToZero | kDenormalsAreZero), kFlushToZero | kDenormalsAreZero) << single;
+    EXPECT_EQ(plug.seen & ~(kFlushToZero | kDenormalsAreZero), callers & ~(kFlushToZero | kDenormalsAreZero));
+    EXPECT_EQ(_mm_getcsr(), callers);
+  }
+}
+#endif
+
 TEST(PlugBase, ProcessLeavesTheFloatingPointModeAsFound) {
   FakeHost host;
-  ScopedHost scope(host);
-  WidePlug plug;
+  WidePlug plug(host.Callback());
   double buf[4][4] = {};
   double* ch[4] = {buf[0], buf[1], buf[2], buf[3]};
   volatile double tiny = 1e-310;  // a denormal stays a denormal outside the process

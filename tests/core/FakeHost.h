@@ -1,12 +1,14 @@
-// A scriptable host callback for tests that drive the plug-in in-process.
+// A scriptable host for tests that drive the plug-in in-process. Each FakeHost
+// has a callback of its own (a plug-in instance is created with one), so
+// several hosts can live in one process.
 #pragma once
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "core/Module.h"
 #include "core/Vst2.h"
 
 struct HostCall {
@@ -14,6 +16,7 @@ struct HostCall {
   VstInt32 index;
   VstIntPtr value;
   float opt;
+  AEffect* effect;  // null for the host-function lookup
 };
 
 struct FakeHost {
@@ -32,16 +35,45 @@ struct FakeHost {
   float (*onAutomate)(AEffect*, VstInt32) = nullptr;
   float valueSeenDuringAutomate = -1.0f;
 
-  static FakeHost*& Current() {
-    static FakeHost* current = nullptr;
-    return current;
+  static constexpr int kMaxHosts = 4;
+
+  FakeHost() {
+    for (int i = 0; i < kMaxHosts; ++i) {
+      if (!Slots()[i]) {
+        Slots()[i] = this;
+        slot_ = i;
+        return;
+      }
+    }
+  }
+  ~FakeHost() {
+    if (slot_ >= 0) Slots()[slot_] = nullptr;
+  }
+  FakeHost(const FakeHost&) = delete;
+  FakeHost& operator=(const FakeHost&) = delete;
+
+  // This host's callback, to hand to a plug-in instance.
+  audioMasterCallback Callback() const { return slot_ >= 0 ? Trampolines()[slot_] : nullptr; }
+
+  static std::array<FakeHost*, kMaxHosts>& Slots() {
+    static std::array<FakeHost*, kMaxHosts> slots{};
+    return slots;
+  }
+  template <int kSlot>
+  static VstIntPtr VSTCALL Trampoline(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                      float opt) {
+    return Answer(Slots()[kSlot], effect, opcode, index, value, ptr, opt);
+  }
+  static const std::array<audioMasterCallback, kMaxHosts>& Trampolines() {
+    static const std::array<audioMasterCallback, kMaxHosts> table{&Trampoline<0>, &Trampoline<1>, &Trampoline<2>,
+                                                                  &Trampoline<3>};
+    return table;
   }
 
-  static VstIntPtr VSTCALL Callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                    float opt) {
-    FakeHost* host = Current();
+  static VstIntPtr Answer(FakeHost* host, AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                          void* ptr, float opt) {
     if (!host) return 0;
-    host->calls.push_back({opcode, index, value, opt});
+    host->calls.push_back({opcode, index, value, opt, effect});
     if (opcode == static_cast<VstInt32>(0xdeadbeefu) && index == static_cast<VstInt32>(0xdeadf00du)) {
       auto it = host->functions.find(static_cast<const char*>(ptr));
       return it == host->functions.end() ? 0 : reinterpret_cast<VstIntPtr>(it->second);
@@ -76,21 +108,11 @@ struct FakeHost {
     }
   }
 
+  int slot_ = -1;
+
   int CountCalls(VstInt32 opcode) const {
     int n = 0;
     for (const HostCall& call : calls) n += call.opcode == opcode;
     return n;
-  }
-};
-
-// Installs a FakeHost as the module's host callback for the scope.
-struct ScopedHost {
-  explicit ScopedHost(FakeHost& host) {
-    FakeHost::Current() = &host;
-    HostCallback = &FakeHost::Callback;
-  }
-  ~ScopedHost() {
-    FakeHost::Current() = nullptr;
-    HostCallback = nullptr;
   }
 };

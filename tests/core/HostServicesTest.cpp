@@ -3,45 +3,46 @@
 #include <cmath>
 #include <string>
 
-#include "core/HostServices.h"
+#include "core/HostConnection.h"
 #include "core/PlugBase.h"
 #include "tests/core/FakeHost.h"
 
 namespace {
 
 struct Plug : PlugBase {
-  Plug() : PlugBase(0, 2, 2, "T", "", "V", 1, 1, 0, false, true, true) {}
+  explicit Plug(audioMasterCallback host) : PlugBase(host, 1, 2, 2, "T", "", "V", 1, 1, 0, false, true, true) {
+    ParamAt(0)->DeclareNumber("p", 0.0, 0.0, 1.0, 0.01, "");
+  }
 };
 
 TEST(HostKind, TableOrderAndMatches) {
-  EXPECT_EQ(HostKindFromStrings("cockos", "reaper"), 1);
-  EXPECT_EQ(HostKindFromStrings("steinberg", "cubase pro"), 3);
+  EXPECT_EQ(HostKindFromStrings("any vendor", "reaper"), 1);
+  EXPECT_EQ(HostKindFromStrings("any vendor", "cubase pro"), 3);
   EXPECT_EQ(HostKindFromStrings("", "nuendo"), 4);
   EXPECT_EQ(HostKindFromStrings("", "cakewalk sonar"), 5);
   EXPECT_EQ(HostKindFromStrings("", "samplitude"), 8);
-  EXPECT_EQ(HostKindFromStrings("image-line", "fruity wrapper"), 7);
+  EXPECT_EQ(HostKindFromStrings("any vendor", "fruity wrapper"), 7);
   EXPECT_EQ(HostKindFromStrings("ableton", "live 11"), 9);
   EXPECT_EQ(HostKindFromStrings("other", "live 11"), 0);
   EXPECT_EQ(HostKindFromStrings("", "melodyne"), 12);
   EXPECT_EQ(HostKindFromStrings("", "vstmanlib"), 13);
   EXPECT_EQ(HostKindFromStrings("", "reaper in cubase"), 1);  // first match wins
-  EXPECT_EQ(HostKindFromStrings("", "bitwig"), 0);
+  EXPECT_EQ(HostKindFromStrings("", "another host"), 0);
 }
 
 TEST(HostKind, DetectedFromTheHostsAnswers) {
   FakeHost host;
-  ScopedHost scope(host);
-  host.vendor = "Cockos";
+  host.vendor = "Any Vendor";
   host.product = "REAPER";
   host.vendorVersion = 6500;
   {
-    Plug plug;
+    Plug plug(host.Callback());
     EXPECT_EQ(plug.HostKind(), 1);
     EXPECT_EQ(plug.HostVendorVersion(), 6500);
   }
   host.answerStrings = false;
   {
-    Plug plug;
+    Plug plug(host.Callback());
     EXPECT_EQ(plug.HostKind(), 0);
     EXPECT_EQ(plug.HostVendorVersion(), 0);
   }
@@ -49,19 +50,17 @@ TEST(HostKind, DetectedFromTheHostsAnswers) {
   host.vendor = "";
   host.product = "";
   {
-    Plug plug;
+    Plug plug(host.Callback());
     EXPECT_EQ(plug.HostVendorVersion(), 0);  // both empty: no detection
   }
-  HostCallback = nullptr;
-  Plug lonely;  // no host at all
+  Plug lonely(nullptr);  // no host at all
   EXPECT_EQ(lonely.HostKind(), 0);
   EXPECT_EQ(lonely.PlayPosition(), 0);
 }
 
 TEST(TimeQueries, PositionAndTempo) {
   FakeHost host;
-  ScopedHost scope(host);
-  Plug plug;
+  Plug plug(host.Callback());
   host.time.samplePos = 1234.9;
   EXPECT_EQ(plug.PlayPosition(), 1234);
   host.time.samplePos = -5.0;
@@ -121,9 +120,9 @@ void SetEditCurPos(double time, int moveView, int seekPlay) {
 
 struct ReaperFunctions : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
+  Plug plug{host.Callback()};
+  HostConnection& reaper = plug.Host();
   void SetUp() override {
-    ForgetProjectTimeOffsetLookup();
     gProjectOffset = 0.0;
     gConfigSize = 8;
     gPlayState = 0;
@@ -132,52 +131,52 @@ struct ReaperFunctions : ::testing::Test {
     host.functions["GetPlayState"] = reinterpret_cast<void*>(&GetPlayState);
     host.functions["SetEditCurPos"] = reinterpret_cast<void*>(&SetEditCurPos);
   }
-  void TearDown() override { ForgetProjectTimeOffsetLookup(); }
 };
 
 TEST_F(ReaperFunctions, LookupGoesThroughTheMagicOpcode) {
-  EXPECT_EQ(HostApi("GetPlayState"), reinterpret_cast<void*>(&GetPlayState));
-  EXPECT_EQ(HostApi("NoSuchFunction"), nullptr);
+  EXPECT_EQ(reaper.Function("GetPlayState"), reinterpret_cast<void*>(&GetPlayState));
+  EXPECT_EQ(reaper.Function("NoSuchFunction"), nullptr);
   const HostCall& call = host.calls.back();
   EXPECT_EQ(call.opcode, static_cast<VstInt32>(0xdeadbeefu));
   EXPECT_EQ(call.index, static_cast<VstInt32>(0xdeadf00du));
+  EXPECT_EQ(call.effect, nullptr);
 }
 
 TEST_F(ReaperFunctions, TimeOffsetIsLookedUpOnceAndReadLive) {
   gProjectOffset = 10.0;
-  EXPECT_EQ(GetProjectTimeOffset(), 10.0);
+  EXPECT_EQ(reaper.ProjectTimeOffset(), 10.0);
   gProjectOffset = 2.5;  // the user changed the project setting
-  EXPECT_EQ(GetProjectTimeOffset(), 2.5);
+  EXPECT_EQ(reaper.ProjectTimeOffset(), 2.5);
   size_t lookups = host.calls.size();
-  GetProjectTimeOffset();
+  reaper.ProjectTimeOffset();
   EXPECT_EQ(host.calls.size(), lookups);
 }
 
 TEST_F(ReaperFunctions, WrongSizeOrMissingFunctionGivesZeroForever) {
   gConfigSize = 4;
   gProjectOffset = 10.0;
-  EXPECT_EQ(GetProjectTimeOffset(), 0.0);
+  EXPECT_EQ(reaper.ProjectTimeOffset(), 0.0);
   gConfigSize = 8;
-  EXPECT_EQ(GetProjectTimeOffset(), 0.0);  // never looked up again
-  ForgetProjectTimeOffsetLookup();
+  EXPECT_EQ(reaper.ProjectTimeOffset(), 0.0);  // never looked up again
   host.functions.erase("get_config_var");
-  EXPECT_EQ(GetProjectTimeOffset(), 0.0);
+  Plug another(host.Callback());
+  EXPECT_EQ(another.Host().ProjectTimeOffset(), 0.0);
 }
 
 TEST_F(ReaperFunctions, EditCursorMovesOnTheProjectTimeline) {
   gProjectOffset = 10.0;
-  MoveHostEditCursor(441000.0 / 44100.0, 1, 1);
+  reaper.MoveEditCursor(441000.0 / 44100.0, 1, 1);
   ASSERT_EQ(gSetEditCalls, 1);
   EXPECT_EQ(gEditTime, 0.0);
   EXPECT_EQ(gMoveView, 1);
   EXPECT_EQ(gSeekPlay, 1);
   for (int recording : {5, 6}) {
     gPlayState = recording;
-    MoveHostEditCursor(3.0, 1, 1);
+    reaper.MoveEditCursor(3.0, 1, 1);
     EXPECT_EQ(gSetEditCalls, 1);
   }
   gPlayState = 1;  // playing, not recording
-  MoveHostEditCursor(12.0, 0, 1);
+  reaper.MoveEditCursor(12.0, 0, 1);
   EXPECT_EQ(gSetEditCalls, 2);
   EXPECT_EQ(gEditTime, 2.0);
   EXPECT_EQ(gMoveView, 0);
@@ -185,10 +184,61 @@ TEST_F(ReaperFunctions, EditCursorMovesOnTheProjectTimeline) {
 
 TEST_F(ReaperFunctions, HostsWithoutTheFunctionsAreLeftAlone) {
   host.functions.erase("SetEditCurPos");
-  MoveHostEditCursor(1.0, 1, 1);
+  reaper.MoveEditCursor(1.0, 1, 1);
   host.functions.clear();
-  MoveHostEditCursor(1.0, 1, 1);
+  reaper.MoveEditCursor(1.0, 1, 1);
   EXPECT_EQ(gSetEditCalls, 0);
+}
+
+// A DAW and a plug-in chainer inside it: two hosts in one process, each with
+// its own instances. Every call an instance makes (detection, time, automation,
+// function lookups, the time offset) reaches its own host, whichever instance
+// was created last.
+double gOtherOffset = 0.0;
+void* GetOtherConfigVar(const char*, int* size) {
+  *size = 8;
+  return &gOtherOffset;
+}
+
+TEST(TwoHosts, EachInstanceTalksToItsOwnHost) {
+  FakeHost daw, chainer;
+  daw.product = "REAPER";
+  chainer.product = "Chainer";
+  daw.time.samplePos = 1000.0;
+  chainer.time.samplePos = 777.0;
+  daw.functions["get_config_var"] = reinterpret_cast<void*>(&GetConfigVar);
+  chainer.functions["get_config_var"] = reinterpret_cast<void*>(&GetOtherConfigVar);
+  gProjectOffset = 4.0;
+  gOtherOffset = -3.0;
+  Plug first(daw.Callback());
+  Plug second(chainer.Callback());
+  Plug third(daw.Callback());
+
+  struct Case {
+    Plug* plug;
+    FakeHost* own;
+    FakeHost* other;
+    int kind;
+    int64_t position;
+    double offset;
+  };
+  const Case cases[] = {{&first, &daw, &chainer, 1, 1000, 4.0},
+                        {&second, &chainer, &daw, 0, 777, -3.0},
+                        {&third, &daw, &chainer, 1, 1000, 4.0}};
+  for (const Case& c : cases) {
+    const size_t otherCalls = c.other->calls.size();
+    EXPECT_EQ(c.plug->HostKind(), c.kind);
+    EXPECT_EQ(c.plug->PlayPosition(), c.position);
+    c.plug->ParamChangedByEditor(0, 0.5);
+    EXPECT_EQ(c.plug->Host().ProjectTimeOffset(), c.offset);
+    EXPECT_EQ(c.other->calls.size(), otherCalls);
+    EXPECT_EQ(c.own->calls.back().opcode, static_cast<VstInt32>(0xdeadbeefu));
+  }
+  // Every call a host saw came from one of its own instances (or named none).
+  for (const HostCall& call : chainer.calls) EXPECT_TRUE(call.effect == nullptr || call.effect == second.Effect());
+  for (const HostCall& call : daw.calls) EXPECT_NE(call.effect, second.Effect());
+  EXPECT_EQ(chainer.CountCalls(audioMasterAutomate), 1);
+  EXPECT_EQ(daw.CountCalls(audioMasterAutomate), 2);
 }
 
 }  // namespace

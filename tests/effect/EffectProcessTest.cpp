@@ -4,21 +4,35 @@
 #include <cmath>
 #include <vector>
 
+#include "core/Module.h"
 #include "effect/EffectPlugin.h"
 #include "shapes/ShapeKernel.h"
+#include "tests/AllocationFailure.h"
 #include "tests/core/FakeHost.h"
 
 namespace {
 
+ShapeSegment* Segment(int32_t start, int32_t end, double level, double blend, double clip) {
+  auto* s = new ShapeSegment();
+  s->start.pos = start;
+  s->control.pos = start + (end - start) / 3;
+  s->end.pos = end;
+  s->start.level = level;
+  s->control.level = level * 0.5;
+  s->end.level = level * 0.8;
+  s->blend = blend;
+  s->clip = clip;
+  return s;
+}
+
 struct ProcessFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   EffectPlugin* plug = nullptr;
   AEffect* effect = nullptr;
   std::vector<int16_t> captured = std::vector<int16_t>(EffectPlugin::kRingEntries);
 
   void SetUp() override {
-    plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -146,6 +160,44 @@ TEST_F(ProcessFixture, MonoHostsUseTheFirstChannel) {
   EXPECT_EQ(captured[0], 128);  // the spare channel is silent
 }
 
+// A block longer than announced: a stereo host needs no spare channel, so
+// nothing is allocated and the block is shaped; a mono host's spare output
+// cannot grow while memory is out, and its audio still passes through.
+TEST_F(ProcessFixture, LongerBlocksAllocateOnlyForAMissingChannel) {
+  constexpr int kFrames = 2048;  // far beyond the announced 64 and the spare buffers' slack
+  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
+  plug->EngineStore().InsertSegment(0, Segment(0, 8000, 0.25, 1.0, 0.0));
+  std::vector<double> in(kFrames), left(kFrames, 9.0), right(kFrames, 9.0), mono(kFrames, 9.0);
+  for (int i = 0; i < kFrames; ++i) in[static_cast<size_t>(i)] = 0.9 * std::sin(i * 0.1);
+  host.calls.reserve(4096);  // the fake host's own log must not allocate either
+  host.time.samplePos = 0;
+  long attempts = -1, failures = -1;
+  {
+    AllocationFailure noMemory(1, AllocationFailure::Mode::kFromThenOn);
+    double* ins[2] = {in.data(), in.data()};
+    double* outs[2] = {left.data(), right.data()};
+    effect->processDoubleReplacing(effect, ins, outs, kFrames);
+    attempts = noMemory.Attempts();
+  }
+  EXPECT_EQ(attempts, 0);
+  EXPECT_NE(left, in);  // shaped
+  EXPECT_EQ(left, right);
+
+  VstSpeakerArrangement one{};
+  one.numChannels = 1;
+  effect->dispatcher(effect, effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&one), &one, 0.0f);
+  host.time.samplePos = kFrames;
+  {
+    AllocationFailure noMemory(1, AllocationFailure::Mode::kFromThenOn);
+    double* ins[2] = {in.data(), nullptr};
+    double* outs[2] = {mono.data(), nullptr};
+    effect->processDoubleReplacing(effect, ins, outs, kFrames);
+    failures = noMemory.Failures();
+  }
+  EXPECT_EQ(failures, 1);
+  EXPECT_EQ(mono, in);
+}
+
 TEST_F(ProcessFixture, EmptyBlocksDoNothing) {
   Block(0, 64);
   std::vector<double> l(4, 0.1);
@@ -169,25 +221,11 @@ TEST_F(ProcessFixture, PositionsBeyond32BitsPassAudioWithoutCapture) {
   EXPECT_EQ(orr, r);
 }
 
-ShapeSegment* Segment(int32_t start, int32_t end, double level, double blend, double clip) {
-  auto* s = new ShapeSegment();
-  s->start.pos = start;
-  s->control.pos = start + (end - start) / 3;
-  s->end.pos = end;
-  s->start.level = level;
-  s->control.level = level * 0.5;
-  s->end.level = level * 0.8;
-  s->blend = blend;
-  s->clip = clip;
-  return s;
-}
-
 // Single-precision hosts hear the same shaping as double-precision ones, rounded once.
 TEST(EffectPrecision, FloatHostsGetTheSameShaping) {
   FakeHost host;
-  ScopedHost scope(host);
   auto render = [&](bool single) {
-    auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    auto* plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     AEffect* e = plug->Effect();
     plug->EngineStore().InsertSegment(0, Segment(1000, 20000, 0.3, 0.5, 0.5));
     plug->EngineStore().InsertSegment(1, Segment(25000, 30000, 0.6, 1.0, 0.0));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ByteOrder.h"
+#include "core/Module.h"
 #include "effect/EffectPlugin.h"
 #include "shapes/ShapeSegment.h"
 #include "tests/core/FakeHost.h"
@@ -17,12 +18,11 @@ using Bytes = std::vector<uint8_t>;
 
 struct StateFixture : ::testing::Test {
   FakeHost host;
-  ScopedHost scope{host};
   EffectPlugin* plug = nullptr;
   AEffect* effect = nullptr;
 
   void SetUp() override {
-    plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+    plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
     ASSERT_NE(plug, nullptr);
     effect = plug->Effect();
   }
@@ -87,7 +87,7 @@ TEST_F(StateFixture, RoundTripRestoresParametersAndShapes) {
   Bytes saved = Save();
   ASSERT_EQ(saved.size(), 24u + 2 * 128u);
 
-  EffectPlugin* other = static_cast<EffectPlugin*>(CreateEffectInstance());
+  EffectPlugin* other = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
   AEffect* e2 = other->Effect();
   ASSERT_EQ(e2->dispatcher(e2, effSetChunk, 0, static_cast<VstIntPtr>(saved.size()), saved.data(), 0.0f), 1);
   EXPECT_EQ(other->ParamAt(1)->Plain(), Plain(1));
@@ -107,6 +107,22 @@ TEST_F(StateFixture, RoundTripRestoresParametersAndShapes) {
   for (size_t k = 0; k < 2; ++k) saved[24 + k * 128 + 1] = 0;  // `selected`
   EXPECT_EQ(resaved, saved);
   e2->dispatcher(e2, effClose, 0, 0, nullptr, 0.0f);
+}
+
+// A host may hand back the very buffer effGetChunk returned.
+TEST_F(StateFixture, ItsOwnChunkBufferHandedBackLoads) {
+  plug->EngineStore().InsertSegment(0, MakeSegment(100, 900, 0.5));
+  effect->setParameter(effect, EffectPlugin::kColormap, 0.0f);
+  void* data = nullptr;
+  VstIntPtr size = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);
+  ASSERT_EQ(size, 24 + 128);
+  Bytes before(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  before[24 + 1] = 0;  // `selected` is not restored
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 0, size, data, 0.0f), 1);
+  EXPECT_EQ(Plain(EffectPlugin::kColormap), 0.0);
+  ASSERT_EQ(plug->EngineStore().Count(), 1);
+  EXPECT_EQ(plug->EngineStore().At(0)->end.pos, 900);
+  EXPECT_EQ(Save(), before);
 }
 
 TEST_F(StateFixture, HeaderOnlyStateClearsShapes) {

@@ -58,6 +58,53 @@ TEST(ClipLine, HostileCoordinatesAreBoundedOrRejected) {
   EXPECT_FALSE(ClipLine(x1, y1, x2, y2, 10, -4));
 }
 
+// Segments whose clipping once went wrong: a far, nearly flat one whose moved
+// point overflowed the float range (and then read NaN), and one whose moves
+// went back and forth around a corner until the cap dropped a visible pixel.
+// Each keeps the pixel it shows, finite, and a plain line draws exactly it.
+TEST(ClipLine, FarAndCornerSegmentsKeepTheirVisiblePixel) {
+  struct Case {
+    float x1, y1, x2, y2;
+    int width, height;
+    float cx1, cy1, cx2, cy2;
+  };
+  const Case cases[] = {
+      {3.4028235e38f, -1.0f, 0.0f, -0.99999994f, 1, 1, 0.0f, -0.99999994f, 0.0f, -0.99999994f},
+      {-1.7296f, 0.9995f, -0.8402f, -0.9653f, 3, 1, -0.8402f, -0.9653f, -0.8402f, -0.9653f},
+  };
+  for (const Case& c : cases) {
+    float x1 = c.x1, y1 = c.y1, x2 = c.x2, y2 = c.y2;
+    ASSERT_TRUE(ClipLine(x1, y1, x2, y2, c.width, c.height)) << c.x1 << " " << c.y1;
+    EXPECT_EQ(x1, c.cx1);
+    EXPECT_EQ(y1, c.cy1);
+    EXPECT_EQ(x2, c.cx2);
+    EXPECT_EQ(y2, c.cy2);
+    TestBitmap bitmap(c.width, c.height, kBlack);
+    DrawBitmapLine(&bitmap, c.x1, c.y1, c.x2, c.y2, kWhite, 1.0f, 0, false);
+    EXPECT_EQ(bitmap.At(0, 0), kWhite);
+    EXPECT_EQ(bitmap.CountNot(kBlack), 1);
+  }
+}
+
+// Whatever the segment, a visible result holds two finite points inside the area.
+TEST(ClipLine, VisibleResultsAreFiniteAndInside) {
+  std::mt19937 random(8);
+  const float magnitudes[] = {1.0f, 2.0f, 10.0f, 1e6f, 1e30f, 3.4e38f};
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> pick(0, 5), size(1, 4);
+  auto coordinate = [&] { return unit(random) * magnitudes[pick(random)]; };
+  int visible = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const int width = size(random), height = size(random);
+    float x1 = coordinate(), y1 = coordinate(), x2 = coordinate(), y2 = coordinate();
+    if (!ClipLine(x1, y1, x2, y2, width, height)) continue;
+    ++visible;
+    for (float x : {x1, x2}) ASSERT_TRUE(x > -1.0f && x < width) << i << ": x " << x;
+    for (float y : {y1, y2}) ASSERT_TRUE(y > -1.0f && y < height) << i << ": y " << y;
+  }
+  EXPECT_GT(visible, 10000);
+}
+
 TEST(ClipLine, ToRectTranslatesAroundTheRectangle) {
   float x1 = 0, y1 = 25, x2 = 200, y2 = 25;
   ASSERT_TRUE(ClipLineToRect(x1, y1, x2, y2, PixelRect{100, 20, 150, 30}));

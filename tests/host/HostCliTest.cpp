@@ -36,7 +36,7 @@ TEST(HostInfo, PrintsIdentityFlagsAndEveryParameter) {
             "flags: 4144 (CanReplacing ProgramChunks CanDoubleReplacing)\n"
             "inputs: 2\n"
             "outputs: 2\n"
-            "initial delay: 64\n"
+            "initial delay: 0\n"
             "io ratio: 1\n"
             "can do receiveVstTimeInfo: 1\n"
             "can do hasCockosExtensions: 0\n"
@@ -84,7 +84,7 @@ TEST(HostCallback, StandsInForReaperByDefault) {
   HostRun run = RunHost({"info", FakeModule("FakeProbe")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, "name \"product\" label \"\" display \"REAPER")) << run.out;
-  EXPECT_TRUE(Contains(run.out, "name \"vendor\" label \"\" display \"Cockos")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "name \"vendor\" label \"\" display \"kelvane-host stand-in\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"vendorver\" label \"\" display \"7000\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"hostver\" label \"\" display \"2400\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"timeoffs\" label \"\" display \"0 size 8\"")) << run.out;
@@ -105,7 +105,7 @@ TEST(HostCallback, PlainHostHasNoReaperFunctions) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, "display \"kelvane-host\"")) << run.out;
   EXPECT_FALSE(Contains(run.out, "REAPER"));
-  EXPECT_FALSE(Contains(run.out, "display \"Cockos"));
+  EXPECT_TRUE(Contains(run.out, "name \"vendor\" label \"\" display \"Kelvane project\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"timeoffs\" label \"\" display \"none\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"playstate\" label \"\" display \"none\"")) << run.out;
   EXPECT_TRUE(Contains(run.out, "name \"hostver\" label \"\" display \"2400\"")) << run.out;

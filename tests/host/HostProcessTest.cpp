@@ -84,6 +84,35 @@ TEST(HostProcess, FloatPathPassesEveryBit) {
   ExpectSameAudio(in, ReadWavFile(folder + "/out64.wav"));
 }
 
+// FakeDelay delays its audio by the 100 frames it declares, and delays the
+// position it was told alike: compensated, its output lines up with the input,
+// and each input frame t came with position start - 100 + t, as in a DAW.
+TEST(HostProcess, DeclaredLatencyIsCompensatedLikeADaw) {
+  std::string folder = TestFolder();
+  Wav in = NoisyAudio(2, 3001, true, 5);
+  WriteWavFile(folder + "/in.wav", in, "f32");
+  for (bool single : {false, true}) {
+    for (const char* block : {"512", "1", "64", "100", "3001"}) {
+      std::vector<std::string> args{"process", FakeModule("FakeDelay"), folder + "/in.wav", folder + "/out.wav",
+                                    "--block", block, "--start", "5000"};
+      if (single) args.push_back("--float");
+      HostRun run = RunHost(args);
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      EXPECT_NE(run.out.find("compensated a latency of 100 frames\n"), std::string::npos) << run.out;
+      Wav out = ReadWavFile(folder + "/out.wav");
+      ASSERT_EQ(out.channels.size(), 2u);
+      ASSERT_EQ(out.channels[0].size(), in.channels[0].size());
+      size_t wrongAudio = 0, wrongPosition = 0;
+      for (size_t t = 0; t < out.channels[0].size(); ++t) {
+        wrongAudio += !SameBits(out.channels[0][t], in.channels[0][t]);
+        wrongPosition += out.channels[1][t] != 4900.0 + static_cast<double>(t);
+      }
+      EXPECT_EQ(wrongAudio, 0u) << "block " << block << (single ? " float" : " double");
+      EXPECT_EQ(wrongPosition, 0u) << "block " << block << (single ? " float" : " double");
+    }
+  }
+}
+
 TEST(HostProcess, ListeningCopyIs16BitPcmClippedAtFullScale) {
   std::string folder = TestFolder();
   const std::vector<double> values{0.0, 0.5, -0.5, 0.25 + 0.3 / 32768, 1.0 / 32768, 0.999, -0.999, 1.0, -1.0, 2.0, -3.0};

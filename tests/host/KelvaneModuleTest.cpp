@@ -19,7 +19,7 @@ TEST(KelvaneModule, InfoShowsItsIdentity) {
   REQUIRE_KELVANE_MODULE(run);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   for (const char* line : {"name: Kelvane\n", "vendor: Ulmor\n", "unique id: kvln (1802923118)\n", "version: 1000\n",
-                           "identify: 1316373862\n", "inputs: 2\n", "outputs: 2\n", "initial delay: 1024\n",
+                           "identify: 1316373862\n", "inputs: 2\n", "outputs: 2\n", "initial delay: 0\n",
                            "params: 3\n", "programs: 0\n", "can do hasCockosExtensions: 0xbeef0000\n",
                            "param   1: name \"bright\" label \"x\" display \"1.0\" value 0.30151135\n"})
     EXPECT_TRUE(Contains(run.out, line)) << line << "\n" << run.out;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/HostConnection.h"
 #include "core/Module.h"
 #include "raster/Bitmap.h"
 #include "graphics/PngImages.h"
@@ -100,20 +101,17 @@ struct LoaderCall {
   void* reuse;
 };
 
+// A REAPER-like host that offers "LICE_LoadPNGFromResource".
 struct FakeReaper {
-  static inline bool offersLoader = true;
-  static inline HostBitmap* answer = nullptr;
   static inline std::vector<LoaderCall> calls;
 
   static void* Load(void* instance, const char* name, void* reuse) {
     calls.push_back({instance, reinterpret_cast<uintptr_t>(name), reuse});
-    HostBitmap* given = answer;
-    answer = nullptr;
-    return given;
+    return new HostBitmap(2, 2, 2, false);
   }
   static VstIntPtr VSTCALL Callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
-    if (opcode == static_cast<VstInt32>(0xdeadbeefu) && index == static_cast<VstInt32>(0xdeadf00du) && offersLoader &&
-        ptr && std::strcmp(static_cast<const char*>(ptr), "LICE_LoadPNGFromResource") == 0) {
+    if (opcode == static_cast<VstInt32>(0xdeadbeefu) && index == static_cast<VstInt32>(0xdeadf00du) && ptr &&
+        std::strcmp(static_cast<const char*>(ptr), "LICE_LoadPNGFromResource") == 0) {
       return reinterpret_cast<VstIntPtr>(&Load);
     }
     return 0;
@@ -122,35 +120,13 @@ struct FakeReaper {
 
 class HostLoaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedCallback = HostCallback;
-    savedModule = ModuleHandle;
-    HostCallback = &FakeReaper::Callback;
-    ModuleHandle = &HostBitmap::destroyed;  // any recognisable address
-    FakeReaper::offersLoader = true;
-    FakeReaper::answer = nullptr;
-    FakeReaper::calls.clear();
-    HostBitmap::destroyed = 0;
-  }
-  void TearDown() override {
-    delete FakeReaper::answer;
-    HostCallback = savedCallback;
-    ModuleHandle = savedModule;
-  }
-  audioMasterCallback savedCallback = nullptr;
-  void* savedModule = nullptr;
+  void SetUp() override { HostBitmap::destroyed = 0; }
 };
 
 TEST_F(HostLoaderTest, CopiesATopDownBitmapWithWideRowsAndReleasesTheHostsObjectOnce) {
-  FakeReaper::answer = new HostBitmap(3, 2, 5, false);
-  std::unique_ptr<Bitmap> copy(LoadPngFromHost(kBackgroundImageId));
+  std::unique_ptr<Bitmap> copy(AdoptHostBitmap(new HostBitmap(3, 2, 5, false)));
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(HostBitmap::destroyed, 1);
-  ASSERT_EQ(FakeReaper::calls.size(), 1u);
-  EXPECT_EQ(FakeReaper::calls[0].instance, ModuleHandle);
-  EXPECT_EQ(FakeReaper::calls[0].name, 100u);
-  EXPECT_EQ(FakeReaper::calls[0].reuse, nullptr);
-
   ASSERT_EQ(copy->Width(), 3);
   ASSERT_EQ(copy->Height(), 2);
   EXPECT_EQ(copy->RowStride(), 3);
@@ -160,10 +136,8 @@ TEST_F(HostLoaderTest, CopiesATopDownBitmapWithWideRowsAndReleasesTheHostsObject
 }
 
 TEST_F(HostLoaderTest, TurnsABottomUpAnswerTopDown) {
-  FakeReaper::answer = new HostBitmap(2, 3, 4, true);
-  std::unique_ptr<Bitmap> copy(LoadPngFromHost(kButtonImageId));
+  std::unique_ptr<Bitmap> copy(AdoptHostBitmap(new HostBitmap(2, 3, 4, true)));
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(FakeReaper::calls.at(0).name, 101u);
   EXPECT_FALSE(copy->IsBottomUp());
   const uint32_t* p = copy->PixelData();
   // Stored row 2 (offset 8) is the picture's top row.
@@ -173,26 +147,32 @@ TEST_F(HostLoaderTest, TurnsABottomUpAnswerTopDown) {
 }
 
 TEST_F(HostLoaderTest, EmptyOrMalformedAnswersGiveNothingButAreStillReleased) {
-  FakeReaper::answer = new HostBitmap(0, 0, 0, false);
-  EXPECT_EQ(LoadPngFromHost(kBackgroundImageId), nullptr);
+  EXPECT_EQ(AdoptHostBitmap(new HostBitmap(0, 0, 0, false)), nullptr);
   EXPECT_EQ(HostBitmap::destroyed, 1);
-
-  FakeReaper::answer = new HostBitmap(4, 2, 3, false);  // rows narrower than the width
-  EXPECT_EQ(LoadPngFromHost(kBackgroundImageId), nullptr);
+  EXPECT_EQ(AdoptHostBitmap(new HostBitmap(4, 2, 3, false)), nullptr);  // rows narrower than the width
   EXPECT_EQ(HostBitmap::destroyed, 2);
-
-  FakeReaper::answer = nullptr;  // the loader finds no image
-  EXPECT_EQ(LoadPngFromHost(kBackgroundImageId), nullptr);
-  EXPECT_EQ(FakeReaper::calls.size(), 3u);
+  EXPECT_EQ(AdoptHostBitmap(nullptr), nullptr);  // the loader found no image
   EXPECT_EQ(HostBitmap::destroyed, 2);
 }
 
-TEST_F(HostLoaderTest, WithoutALoaderOrAHostThereIsNothing) {
-  FakeReaper::offersLoader = false;
-  EXPECT_EQ(LoadPngFromHost(kBackgroundImageId), nullptr);
-  HostCallback = nullptr;
-  EXPECT_EQ(LoadPngFromHost(kBackgroundImageId), nullptr);
+// Only a Windows module has a handle a host's loader understands; elsewhere
+// the host's loader is never asked, and the embedded decoder serves.
+TEST_F(HostLoaderTest, TheHostsLoaderIsAskedOnlyOnWindows) {
+  FakeReaper::calls.clear();
+  HostConnection reaper(&FakeReaper::Callback, nullptr);
+  std::unique_ptr<Bitmap> loaded(LoadPngFromHost(reaper, kBackgroundImageId));
+#ifdef _WIN32
+  ASSERT_NE(loaded, nullptr);
+  ASSERT_EQ(FakeReaper::calls.size(), 1u);
+  EXPECT_EQ(FakeReaper::calls[0].instance, ModuleHandle);
+  EXPECT_EQ(FakeReaper::calls[0].name, 100u);
+  EXPECT_EQ(FakeReaper::calls[0].reuse, nullptr);
+#else
+  EXPECT_EQ(loaded, nullptr);
   EXPECT_TRUE(FakeReaper::calls.empty());
+#endif
+  HostConnection noHost(nullptr, nullptr);
+  EXPECT_EQ(LoadPngFromHost(noHost, kBackgroundImageId), nullptr);
 }
 
 }  // namespace

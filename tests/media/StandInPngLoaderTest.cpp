@@ -9,32 +9,19 @@
 #include <memory>
 
 #include "HostPngLoader.h"
-#include "HostServices.h"
-#include "core/Module.h"
 #include "raster/Bitmap.h"
 #include "graphics/PngImages.h"
 
 namespace {
 
-class StandInPngLoaderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedCallback = HostCallback;
-    savedModule = ModuleHandle;
-    HostCallback = &HostServices::Callback;
-    ModuleHandle = reinterpret_cast<void*>(&EmbeddedPng);  // an address inside this program
-  }
-  void TearDown() override {
-    HostCallback = savedCallback;
-    ModuleHandle = savedModule;
-  }
-  audioMasterCallback savedCallback = nullptr;
-  void* savedModule = nullptr;
-};
+// The stand-in reads the images from the module file holding `inside`.
+void* const kThisProgram = reinterpret_cast<void*>(&EmbeddedPng);
 
-TEST_F(StandInPngLoaderTest, TheHostsBitmapsCarryTheModulesOwnImages) {
+const char* ResourceName(int id) { return reinterpret_cast<const char*>(static_cast<uintptr_t>(id)); }
+
+TEST(StandInPngLoaderTest, TheHostsBitmapsCarryTheModulesOwnImages) {
   for (int id : {kBackgroundImageId, kButtonImageId}) {
-    std::unique_ptr<Bitmap> viaHost(LoadPngFromHost(id));
+    std::unique_ptr<Bitmap> viaHost(AdoptHostBitmap(LoadPngFromResource(kThisProgram, ResourceName(id), nullptr)));
     ASSERT_NE(viaHost, nullptr) << id;
     size_t size = 0;
     const uint8_t* bytes = EmbeddedPng(id, &size);
@@ -47,12 +34,12 @@ TEST_F(StandInPngLoaderTest, TheHostsBitmapsCarryTheModulesOwnImages) {
   }
 }
 
-TEST_F(StandInPngLoaderTest, UnknownImagesNamesAndModulesGiveNothing) {
-  EXPECT_EQ(LoadPngFromHost(102), nullptr);
-  EXPECT_EQ(LoadPngFromResource(ModuleHandle, "background", nullptr), nullptr);  // a string name
-  EXPECT_EQ(LoadPngFromResource(nullptr, reinterpret_cast<const char*>(uintptr_t{100}), nullptr), nullptr);
+TEST(StandInPngLoaderTest, UnknownImagesNamesAndModulesGiveNothing) {
+  EXPECT_EQ(LoadPngFromResource(kThisProgram, ResourceName(102), nullptr), nullptr);
+  EXPECT_EQ(LoadPngFromResource(kThisProgram, "background", nullptr), nullptr);  // a string name
+  EXPECT_EQ(LoadPngFromResource(nullptr, ResourceName(100), nullptr), nullptr);
   int onTheStack = 0;  // an address in no module file
-  EXPECT_EQ(LoadPngFromResource(&onTheStack, reinterpret_cast<const char*>(uintptr_t{100}), nullptr), nullptr);
+  EXPECT_EQ(LoadPngFromResource(&onTheStack, ResourceName(100), nullptr), nullptr);
 }
 
 }  // namespace

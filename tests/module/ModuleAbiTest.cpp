@@ -53,7 +53,7 @@ TEST(Module, ReportsKelvanesIdentity) {
   EXPECT_STREQ(text, "Ulmor");
   EXPECT_EQ(effect->uniqueID, VstFourCC('k', 'v', 'l', 'n'));
   EXPECT_EQ(effect->version, 1000);
-  EXPECT_EQ(effect->initialDelay, 1024);
+  EXPECT_EQ(effect->initialDelay, 0);
   EXPECT_TRUE(effect->flags & effFlagsCanDoubleReplacing);
   EXPECT_TRUE(effect->flags & effFlagsProgramChunks);
   EXPECT_EQ(effect->getParameter(effect, 1), 0.30151135f);

@@ -71,8 +71,7 @@ std::vector<uint8_t> StateWithShapes(AEffect* e, std::mt19937& random) {
 }  // namespace
 
 TEST(Stress, AudioAutomationStateAndEditorAtOnce) {
-  HostCallback = &StressHost;
-  auto* plug = new EffectPlugin(SurfaceKind::Headless);
+  auto* plug = new EffectPlugin(&StressHost, SurfaceKind::Headless);
   AEffect* e = plug->Effect();
   auto* editor = static_cast<HeadlessGraphics*>(static_cast<Graphics*>(plug->Editor()));
   ASSERT_NE(editor, nullptr);
@@ -166,7 +165,6 @@ TEST(Stress, AudioAutomationStateAndEditorAtOnce) {
   state.join();
   e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-  HostCallback = nullptr;
   EXPECT_EQ(badSamples.load(), 0);
   EXPECT_GT(blocks.load(), 10);
   EXPECT_GT(automations.load(), 10);

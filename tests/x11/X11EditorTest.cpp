@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "controls/LineKnob.h"
+#include "core/Module.h"
 #include "core/Param.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
@@ -105,9 +106,12 @@ struct XHost {
   }
 };
 
+// The host of the running test, for the instances it makes.
+audioMasterCallback gHost = nullptr;
+
 // A Kelvane instance as a host holds it.
 struct Instance {
-  EffectPlugin* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  EffectPlugin* plug = static_cast<EffectPlugin*>(CreateEffectInstance(gHost));
   AEffect* effect = plug->Effect();
   ~Instance() { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
   VstIntPtr Open(Window parent) {
@@ -121,7 +125,7 @@ struct Instance {
 
 // The same editor without a window, driven through the mouse entry points.
 struct Reference {
-  EffectPlugin plug{SurfaceKind::Headless};
+  EffectPlugin plug{gHost, SurfaceKind::Headless};
   HeadlessGraphics* g = static_cast<HeadlessGraphics*>(plug.Editor());
   Pixels Picture() {
     // A running reset countdown keeps asking for another draw.
@@ -150,8 +154,9 @@ class X11Editor : public ::testing::Test {
   void SetUp() override {
     if (!x.d) GTEST_SKIP() << "no Xvfb to run an X server";
   }
+  X11Editor() { gHost = host.Callback(); }
+  ~X11Editor() override { gHost = nullptr; }
   FakeHost host;
-  ScopedHost scope{host};
   XHost x;
 };
 

@@ -87,7 +87,6 @@ FAKE_EXPORT AEffect* VSTCALL VSTPluginMain(audioMasterCallback) {
   e.numInputs = 2;
   e.numOutputs = 2;
   e.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsProgramChunks;
-  e.initialDelay = 64;
   e.ioRatio = 1.0f;
   e.object = self;
   e.uniqueID = VstFourCC('f', 'k', 'p', 's');

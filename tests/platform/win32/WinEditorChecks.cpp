@@ -13,6 +13,7 @@
 
 #include "controls/Control.h"
 #include "controls/LineKnob.h"
+#include "core/Module.h"
 #include "core/Param.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/SectionBitmap.h"
@@ -74,8 +75,7 @@ bool ClassRegistered() {
 // One Kelvane instance with its editor and a test knob on "colormap".
 struct Instance {
   FakeHost host;
-  ScopedHost scope{host};
-  EffectPlugin* plug = static_cast<EffectPlugin*>(CreateEffectInstance());
+  EffectPlugin* plug = static_cast<EffectPlugin*>(CreateEffectInstance(host.Callback()));
   AEffect* effect = plug ? plug->Effect() : nullptr;
   WinGraphics* editor = plug ? dynamic_cast<WinGraphics*>(plug->Editor()) : nullptr;
   Control* colormapKnob = nullptr;
