@@ -3,8 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "HostError.h"
-#include "NumberText.h"
+#include "ScriptLine.h"
 #include "core/EditorProbe.h"
 
 namespace {
@@ -12,33 +11,11 @@ namespace {
 constexpr int64_t kMaxCount = int64_t{1} << 40;
 constexpr int64_t kMaxCoordinate = 1 << 16;
 
-struct Words {
-  std::vector<std::string> words;
-  size_t next = 0;
-  int line = 0;
-
-  [[noreturn]] void Fail(const std::string& why) const {
-    throw HostError("editor script line " + std::to_string(line) + ": " + why);
-  }
-  bool More() const { return next < words.size(); }
-  const std::string& Word(const char* what) {
-    if (next >= words.size()) Fail(std::string("missing ") + what);
-    return words[next++];
-  }
-  int64_t Int(const char* what, int64_t min, int64_t max) {
-    const std::string& word = Word(what);
-    auto value = ParseInt(word);
-    if (!value || *value < min || *value > max) Fail(std::string("bad ") + what + " '" + word + "'");
-    return *value;
-  }
-  void Point(EditorAction& action) {
-    action.x = static_cast<int32_t>(Int("x", -kMaxCoordinate, kMaxCoordinate));
-    action.y = static_cast<int32_t>(Int("y", -kMaxCoordinate, kMaxCoordinate));
-  }
-  void End() const {
-    if (next != words.size()) Fail("unexpected '" + words[next] + "'");
-  }
-};
+// Both coordinates of a pointer action.
+void ReadPoint(ScriptLine& w, EditorAction& action) {
+  action.x = static_cast<int32_t>(w.Int("x", -kMaxCoordinate, kMaxCoordinate));
+  action.y = static_cast<int32_t>(w.Int("y", -kMaxCoordinate, kMaxCoordinate));
+}
 
 }  // namespace
 
@@ -51,12 +28,8 @@ std::vector<EditorAction> ParseEditorScript(const std::string& text) {
   int32_t held = 0;
   while (std::getline(lines, lineText)) {
     ++lineNumber;
-    if (size_t hash = lineText.find('#'); hash != std::string::npos) lineText.resize(hash);
-    Words w;
-    w.line = lineNumber;
-    std::istringstream split(lineText);
-    for (std::string word; split >> word;) w.words.push_back(word);
-    if (w.words.empty()) continue;
+    ScriptLine w("editor script", lineNumber, lineText);
+    if (w.Empty()) continue;
     EditorAction a;
     a.line = lineNumber;
     const std::string verb = w.Word("action");
@@ -69,7 +42,7 @@ std::vector<EditorAction> ParseEditorScript(const std::string& text) {
       a.count = w.Int("tick count", 0, kMaxCount);
     } else if (verb == "press") {
       a.kind = Kind::Press;
-      w.Point(a);
+      ReadPoint(w, a);
       a.buttons = kProbeLeft;
       while (w.More()) {
         const std::string& flag = w.Word("flag");
@@ -88,23 +61,23 @@ std::vector<EditorAction> ParseEditorScript(const std::string& text) {
       held = a.buttons;
     } else if (verb == "drag") {
       a.kind = Kind::Drag;
-      w.Point(a);
+      ReadPoint(w, a);
       a.buttons = held;
     } else if (verb == "release") {
       a.kind = Kind::Release;
-      w.Point(a);
+      ReadPoint(w, a);
       held = 0;
     } else if (verb == "double") {
       a.kind = Kind::Double;
-      w.Point(a);
+      ReadPoint(w, a);
       a.buttons = kProbeLeft;
     } else if (verb == "wheel") {
       a.kind = Kind::Wheel;
-      w.Point(a);
+      ReadPoint(w, a);
       a.notches = static_cast<int32_t>(w.Int("notches", -1000, 1000));
     } else if (verb == "hover") {
       a.kind = Kind::Hover;
-      w.Point(a);
+      ReadPoint(w, a);
     } else if (verb == "leave") {
       a.kind = Kind::Leave;
     } else if (verb == "png") {
@@ -120,9 +93,5 @@ std::vector<EditorAction> ParseEditorScript(const std::string& text) {
 }
 
 std::vector<EditorAction> LoadEditorScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw HostError("cannot read editor script " + path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseEditorScript(text.str());
+  return ParseEditorScript(ReadScriptFile(path, "editor script"));
 }

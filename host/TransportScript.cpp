@@ -5,42 +5,13 @@
 #include <limits>
 #include <sstream>
 
-#include "HostError.h"
 #include "NumberText.h"
+#include "ScriptLine.h"
 
 namespace {
 
 constexpr int64_t kMaxBlock = 1 << 20;
 
-struct LineReader {
-  std::vector<std::string> words;
-  size_t next = 0;
-  int line = 0;
-
-  [[noreturn]] void Fail(const std::string& why) const {
-    throw HostError("transport script line " + std::to_string(line) + ": " + why);
-  }
-  const std::string& Word(const char* what) {
-    if (next >= words.size()) Fail(std::string("missing ") + what);
-    return words[next++];
-  }
-  int64_t Int(const char* what, int64_t min, int64_t max) {
-    const std::string& word = Word(what);
-    auto value = ParseInt(word);
-    if (!value || *value < min || *value > max) Fail(std::string("bad ") + what + " '" + word + "'");
-    return *value;
-  }
-  double Number(const char* what, double min, double max) {
-    const std::string& word = Word(what);
-    auto value = ParseDouble(word);
-    if (!value || !std::isfinite(*value) || *value < min || *value > max)
-      Fail(std::string("bad ") + what + " '" + word + "'");
-    return *value;
-  }
-  void End() const {
-    if (next != words.size()) Fail("unexpected '" + words[next] + "'");
-  }
-};
 
 }  // namespace
 
@@ -53,21 +24,17 @@ std::vector<TransportEvent> ParseTransportScript(const std::string& text) {
   const int64_t maxFrame = std::numeric_limits<int64_t>::max() / 4;
   while (std::getline(lines, lineText)) {
     ++lineNumber;
-    if (size_t hash = lineText.find('#'); hash != std::string::npos) lineText.resize(hash);
-    LineReader r;
-    r.line = lineNumber;
-    std::istringstream words(lineText);
-    for (std::string w; words >> w;) r.words.push_back(w);
-    if (r.words.empty()) continue;
-    if (r.words[0][0] == '@') {
-      std::string at = r.words[0].substr(1);
+    ScriptLine r("transport script", lineNumber, lineText);
+    if (r.Empty()) continue;
+    if (r.Peek()[0] == '@') {
+      const std::string& word = r.Word("frame");
+      std::string at = word.substr(1);
       bool relative = !at.empty() && at[0] == '+';
       auto value = ParseInt(relative ? at.substr(1) : at);
-      if (!value || *value < 0 || *value > maxFrame) r.Fail("bad frame '" + r.words[0] + "'");
+      if (!value || *value < 0 || *value > maxFrame) r.Fail("bad frame '" + word + "'");
       int64_t target = relative ? frame + *value : *value;
       if (target < frame) r.Fail("frames must not go backwards");
       frame = target;
-      r.next = 1;
     }
     TransportEvent event;
     event.frame = frame;
@@ -84,8 +51,8 @@ std::vector<TransportEvent> ParseTransportScript(const std::string& text) {
       event.kind = Kind::Tempo;
       event.value = r.Number("tempo", 0, 10000);
     } else if (command == "loop") {
-      if (r.next < r.words.size() && r.words[r.next] == "off") {
-        ++r.next;
+      if (r.Peek() == "off") {
+        r.Word("off");
         event.kind = Kind::LoopOff;
       } else {
         event.kind = Kind::Loop;
@@ -119,9 +86,5 @@ std::vector<TransportEvent> ParseTransportScript(const std::string& text) {
 }
 
 std::vector<TransportEvent> LoadTransportScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw HostError("cannot read transport script " + path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseTransportScript(text.str());
+  return ParseTransportScript(ReadScriptFile(path, "transport script"));
 }
