@@ -6,7 +6,9 @@
   lmms.py project OUT INPUT.wav PLUGIN STATE BPM  LMMS project: INPUT.wav on a sample track
                                                   through PLUGIN with STATE as its chunk
                                                   (PLUGIN -: no effect, STATE unused)
-  lmms.py chunk PROJECT OUT                      writes the chunk LMMS saved in PROJECT
+  lmms.py chunk PROJECT OUT                      writes the chunk LMMS saved in PROJECT and
+                                                  prints the plug-in's parameter count
+                                                  ("none": LMMS had not loaded the plug-in)
   lmms.py compare LMMS.wav REF.wav INPUT.wav STATE-DUMP
                                                   LMMS's render against kelvane-host's
                                                   (INPUT.wav -: REF.wav is the input, no shapes)
@@ -151,6 +153,9 @@ def chunk(mmp, out):
         raise SystemExit(f'lmms.py: error: {mmp} holds {len(found)} VST chunks, not one')
     with open(out, 'wb') as f:
         f.write(base64.b64decode(found[0].attrib['chunk']))
+    # A plug-in that LMMS could not load is kept as the XML it was read from;
+    # a loaded one is saved with its parameter count and values.
+    print(found[0].attrib.get('paramCount', 'none'))
 
 
 def segments(dump):
