@@ -96,6 +96,19 @@ owner() {
   return 1
 }
 
+# What a linked file is, for the reader of the licence notes.
+what() {  # PATH
+  case "$(basename "${1%% *}")" in
+    libstdc++.a) echo "GCC's C++ standard library, " ;;
+    libgcc.a|libgcc_eh.a|crtbegin*.o|crtend*.o) echo "GCC's runtime support, " ;;
+    libpthread.a) echo "winpthreads (POSIX threads for Windows), " ;;
+    libmingw32.a|libmingwex.a|dllcrt2.o) echo "the mingw-w64 C runtime, " ;;
+    libmsvcrt.a) echo "the mingw-w64 import stubs of msvcrt.dll, " ;;
+    crti.o|crtn.o) echo "the C library's start-up code, " ;;
+    lib*.a) local dll=$(basename "${1%% *}" .a); echo "the mingw-w64 import stubs of ${dll#lib}.dll, " ;;
+  esac
+}
+
 # Writes LICENSES.txt for a module: MODULE_FILE TITLE MAP OUT.
 licences() {
   local module=$1 title=$2 map=$3 dest=$4 line path pkg
@@ -119,7 +132,7 @@ licences() {
   case "$module" in
     *.so)
       while read -r lib; do
-        path=$(/sbin/ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ { print $NF; exit }')
+        path=$(/sbin/ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ && !found { found = $NF } END { print found }')
         [ -n "$path" ] || fail "cannot find $lib, which $module needs"
         pkg=$(owner "$path") || exit 1
         dynamic+=("$lib|$pkg")
@@ -142,7 +155,7 @@ licences() {
     echo
     for line in "${static[@]}"; do
       pkg=${line##*|}
-      printf '  %s\n      from %s %s\n' "${line%|*}" "$pkg" "$(dpkg-query -W -f='${Version}' "$pkg")"
+      printf '  %s\n      %sfrom %s %s\n' "${line%|*}" "$(what "${line%|*}")" "$pkg" "$(dpkg-query -W -f='${Version}' "$pkg")"
     done
     echo
     if [[ $module == *.dll ]]; then
@@ -186,7 +199,7 @@ licences() {
       shown[$hash]=1
       echo
       echo "=============================================================================="
-      echo "$f"
+      if [ -L "$f" ]; then echo "$f ($(basename "$hash"))"; else echo "$f"; fi
       echo "=============================================================================="
       echo
       cat "$f"
