@@ -72,11 +72,12 @@ build() {  # PRESET TARGET...
 manual=""
 build package-linux Kelvane
 if [ -n "$with_manual" ]; then
-  cmake --build --preset package-linux --target help | grep -qx "\.\.\. $manual_target" ||
+  targets=$(cmake --build --preset package-linux --target help)
+  grep -qx "\.\.\. $manual_target" <<<"$targets" ||
     fail "this tree has no CMake target '$manual_target' that builds $manual_pdf, so the packages would lack the manual.
        Build interim packages without it with: scripts/package.sh --no-manual"
   build package-linux Kelvane "$manual_target"
-  manual=$(find "$root/build/package-linux" -name "$manual_pdf" -type f | sort | head -n 1)
+  manual=$(find "$root/build/package-linux" -name "$manual_pdf" -type f | sort | sed -n 1p)
   [ -n "$manual" ] || fail "the target '$manual_target' wrote no $manual_pdf into build/package-linux"
 fi
 build package-win32 Kelvane
