@@ -71,6 +71,6 @@ done
 # The edit panel, its items numbered, and the countdown of the delayed reset.
 q "$host" annotate "$work/tour.png" panel.png --crop 268,450,350,66 --scale 2
 q "$host" annotate "$work/countdown.png" countdown.png --crop 268,450,350,66 --scale 2
-q "$host" annotate "$work/loop-detected.png" loop-detected.png --crop 24,350,592,100
+q "$host" annotate "$work/loop-detected.png" loop-detected.png --crop 16,352,608,162
 # The logo, for the title page.
 q "$host" annotate "$work/tour.png" logo.png --crop 16,462,146,48 --scale 3
