@@ -76,7 +76,9 @@ if [ -n "$with_manual" ]; then
   grep -qx "\.\.\. $manual_target" <<<"$targets" ||
     fail "this tree has no CMake target '$manual_target' that builds $manual_pdf, so the packages would lack the manual.
        Build interim packages without it with: scripts/package.sh --no-manual"
-  build package-linux Kelvane "$manual_target"
+  echo "== building $manual_target (package-linux)"
+  cmake --build --preset package-linux -j"$(nproc)" --target "$manual_target" >"$stage/manual.build.log" 2>&1 ||
+    { tail -n 40 "$stage/manual.build.log" >&2; fail "building the manual failed (log: $stage/manual.build.log)"; }
   manual=$(find "$root/build/package-linux" -name "$manual_pdf" -type f | sort | sed -n 1p)
   [ -n "$manual" ] || fail "the target '$manual_target' wrote no $manual_pdf into build/package-linux"
 fi
