@@ -56,6 +56,7 @@ q "$host" editor "$module" music.wav "$scenes/tour.txt" --state tour.state \
   --transport "$scenes/tour-transport.txt"
 q "$host" editor "$module" music.wav "$scenes/gestures.txt" --transport "$scenes/loop-0-4.txt"
 q "$host" editor "$module" music.wav "$scenes/loops.txt" --transport "$scenes/loop-0-4.txt"
+q "$host" editor "$module" music.wav "$scenes/colours.txt" --transport "$scenes/loop-0-4.txt"
 cd "$out"
 
 # The editor at a glance: numbered markers beside what they name.
@@ -64,11 +65,15 @@ q "$host" annotate "$work/tour.png" editor.png \
   9:95:462 10:174:493 11:262:479 12:427:463 13:427:483 14:427:504 15:449:459 16:625:472 17:625:503
 # The display's main view with its ruler and scale: gestures and loops.
 view=24,24,592,332
-for shot in draw-click draw-control draw-shift draw-move draw-below paste-pending paste-done \
-            loop-copied-twice loop-fit; do
+for shot in draw-click draw-control draw-shift draw-move draw-below paste-done loop-copied-twice; do
   q "$host" annotate "$work/$shot.png" "$shot.png" --crop "$view"
 done
-# The edit panel, its items numbered, and the countdown of the delayed reset.
+# The whole display, zoomed in; the colour maps on the drum hits.
+q "$host" annotate "$work/zoomed.png" zoomed.png --crop 24,24,592,421
+for map in brrr pompeii thermal chlorine; do
+  q "$host" annotate "$work/colours-$map.png" "colours-$map.png" --crop 230,60,260,280
+done
+# The edit panel and the countdown of the delayed reset.
 q "$host" annotate "$work/tour.png" panel.png --crop 268,450,350,66 --scale 2
 q "$host" annotate "$work/countdown.png" countdown.png --crop 268,450,350,66 --scale 2
 q "$host" annotate "$work/loop-detected.png" loop-detected.png --crop 16,352,608,162
