@@ -311,5 +311,24 @@ package windows-x64 "$root/build/package-win64/Kelvane.dll" "Kelvane.dll for 64-
   "$root/build/package-win64/Kelvane.map" install_windows 64 'C:\Program Files\VSTPlugins' 32
 package linux-x86_64 "$root/build/package-linux/Kelvane.so" "Kelvane.so for Linux x86_64" \
   "$root/build/package-linux/Kelvane.map" install_linux
+if [ -n "$manual" ]; then
+  # As a new user would: the Linux zip unpacked into a folder with a space in
+  # its name, a click on the editor's logo must open the manual beside the
+  # module (the desktop's opener is a stand-in here that notes what it got).
+  echo "== unpacking the Linux zip and clicking the editor's logo"
+  try=$stage/new-user
+  mkdir -p "$try/bin" "$try/VST plug-ins"
+  unzip -q "$out/Kelvane-$version-linux-x86_64.zip" -d "$try/VST plug-ins"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$1" >"%s/opened"\n' "$try" >"$try/bin/xdg-open"
+  chmod +x "$try/bin/xdg-open"
+  printf 'play 2\npress 90 487\nrelease 90 487\ntick 2\n' >"$try/click.txt"
+  host=$root/build/package-linux/host/kelvane-host
+  "$host" generate "$try/in.wav" --seconds 1 >/dev/null
+  PATH=$try/bin:$PATH "$host" editor "$try/VST plug-ins/Kelvane/Kelvane.so" "$try/in.wav" "$try/click.txt" >/dev/null
+  for _ in $(seq 50); do [ -s "$try/opened" ] && break; sleep 0.1; done
+  [ "$(cat "$try/opened" 2>/dev/null)" = "$try/VST plug-ins/Kelvane/$manual_pdf" ] ||
+    fail "the editor's logo does not open the packaged manual (it opened: '$(cat "$try/opened" 2>/dev/null)')"
+  echo "   the logo opens VST plug-ins/Kelvane/$manual_pdf"
+fi
 (cd "$out" && sha256sum Kelvane-*.zip >SHA256SUMS && sed 's/^/   /' SHA256SUMS)
 echo "Packages and SHA256SUMS written to $out"
