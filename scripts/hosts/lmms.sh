@@ -170,9 +170,14 @@ status=0; lmms_gui_save "$out/saved.mmp" || status=$?
 result $status "LMMS opened project.mmp in its window and saved it (saved.mmp)"
 params=$(python3 "$here/lmms.py" chunk saved.mmp saved.state || true)
 [[ $params =~ ^[0-9]+$ ]] && loaded=0 || loaded=1
-result $loaded "LMMS had loaded Kelvane.dll when it saved (the saved effect lists ${params:-no} parameters)"
-result "$([ $loaded = 0 ] && same_bytes shapes.state saved.state || echo 1)" \
-  "the chunk LMMS saved is the state, byte for byte ($(stat -c %s saved.state 2>/dev/null || echo 0) of $(stat -c %s shapes.state) bytes)"
+if [ $loaded = 0 ]; then
+  result 0 "LMMS had loaded Kelvane.dll when it saved (the saved effect lists $params parameters)"
+  result "$(same_bytes shapes.state saved.state)" \
+    "the chunk LMMS saved is the state, byte for byte ($(stat -c %s saved.state) of $(stat -c %s shapes.state) bytes)"
+else
+  result 1 "LMMS had loaded Kelvane.dll when it saved (the saved effect lists no parameters: LMMS kept the XML it read)"
+  result 1 "the chunk LMMS saved is the state, byte for byte (not judged: the plug-in was not loaded)"
+fi
 if [ $loaded = 0 ]; then
   echo "== LMMS: open saved.mmp (copied to resaved.mmp) and save it again"
   cp saved.mmp resaved.mmp
