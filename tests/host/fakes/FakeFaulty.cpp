@@ -11,11 +11,18 @@
 //   shared-params   the parameter is shared by every instance
 //   lossy-state     accepts a chunk but does not restore the parameter from it
 //   param-nan       keeps a NaN given to setParameter
+//   three-locks     takes three locks of its own in every process call
+//   lock-held       a thread of its own keeps taking the lock process takes
+//   editor-nan      has an editor, and gives NaN while it is open
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "FakeExport.h"
 
@@ -35,6 +42,28 @@ struct Faulty {
   std::string fault = Fault();
   float gain = 0.5f;
   unsigned char chunk[8] = {};
+  std::atomic<bool> editorOpen{false};
+  std::mutex locks[3];
+  std::atomic<bool> stop{false};
+  std::thread holder;
+
+  std::atomic<bool> holding{false};
+
+  // Module thread (lock-held): holds locks[0] nearly all the time.
+  void Hold() {
+    while (!stop.load()) {
+      {
+        std::lock_guard<std::mutex> hold(locks[0]);
+        holding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+  }
+  ~Faulty() {
+    stop = true;
+    if (holder.joinable()) holder.join();
+  }
 
   float& Gain() { return fault == "shared-params" ? gSharedGain : gain; }
   audioMasterCallback Host() const { return fault == "shared-host" ? gLastHost : host; }
@@ -46,6 +75,8 @@ VstIntPtr VSTCALL Dispatch(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr valu
   Faulty* self = Self(e);
   switch (opcode) {
     case effClose: delete self; return 0;
+    case effEditOpen: self->editorOpen = true; return 1;
+    case effEditClose: self->editorOpen = false; return 0;
     case effGetParamName: std::strcpy(static_cast<char*>(ptr), "gain"); return 0;
     case effGetParamLabel: std::strcpy(static_cast<char*>(ptr), ""); return 0;
     case effGetParamDisplay: std::strcpy(static_cast<char*>(ptr), self->Gain() > 0.5f ? "loud" : "soft"); return 0;
@@ -78,6 +109,9 @@ void VSTCALL Process(AEffect* e, Sample** in, Sample** out, VstInt32 frames) {
     void* volatile block = std::malloc(64);  // volatile: the pair must not be optimised away
     std::free(block);
   }
+  if (self->fault == "three-locks")
+    for (std::mutex& lock : self->locks) std::lock_guard<std::mutex> hold(lock);
+  if (self->fault == "lock-held") std::lock_guard<std::mutex> hold(self->locks[0]);
   Sample gain = static_cast<Sample>(2.0f * self->Gain());
   Sample tiny = self->fault == "subnormal" ? 4 * std::numeric_limits<Sample>::denorm_min() : 0;
   VstInt32 written = self->fault == "overrun" ? frames + 1 : self->fault == "unwritten" ? frames - 1 : frames;
@@ -85,6 +119,7 @@ void VSTCALL Process(AEffect* e, Sample** in, Sample** out, VstInt32 frames) {
     for (VstInt32 i = 0; i < written; ++i) {
       Sample v = i < frames ? in[c][i] * gain : 0;
       if (self->fault == "nan-past-2^31" && position + i >= 2147483648.0) v = std::nan("");
+      if (self->editorOpen && i < frames) v = std::nan("");
       out[c][i] = v == 0 ? tiny : v;
     }
 }
@@ -104,6 +139,10 @@ FAKE_EXPORT AEffect* VSTCALL VSTPluginMain(audioMasterCallback host) {
   Faulty* self = new Faulty;
   self->host = host;
   gLastHost = host;
+  if (self->fault == "lock-held") {
+    self->holder = std::thread([self] { self->Hold(); });
+    while (!self->holding.load()) std::this_thread::yield();
+  }
   AEffect& e = self->effect;
   e.magic = kEffectMagic;
   e.dispatcher = &Dispatch;
@@ -113,6 +152,7 @@ FAKE_EXPORT AEffect* VSTCALL VSTPluginMain(audioMasterCallback host) {
   e.numInputs = 2;
   e.numOutputs = 2;
   e.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsProgramChunks;
+  if (self->fault == "editor-nan") e.flags |= effFlagsHasEditor;
   e.ioRatio = 1.0f;
   e.object = self;
   e.uniqueID = VstFourCC('f', 'l', 't', 'y');
