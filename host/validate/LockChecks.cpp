@@ -75,7 +75,8 @@ CheckResult CheckLocks(const Validation& v) {
     while (audio.Blocks() < blocks) {
       HostCalls(instance, states, gui, 1);
       // A few calls a block, as a busy host's GUI makes them.
-      if (++calls > 4 * audio.Blocks()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      for (++calls; calls > 4 * audio.Blocks() && audio.Blocks() < blocks;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     audio.Stop();
     beside = audio.Check();

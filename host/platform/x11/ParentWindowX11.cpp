@@ -3,6 +3,10 @@
 // window; this connection only keeps its queue drained.
 #include <X11/Xlib.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "validate/ParentWindow.h"
 
 namespace {
@@ -43,9 +47,16 @@ class X11ParentWindow final : public ParentWindow {
 }  // namespace
 
 std::unique_ptr<ParentWindow> ParentWindow::Create(int width, int height, std::string& why) {
+  // A busy server now and then turns a connection away: a few tries, as a host starting up would not give up at once.
   Display* display = XOpenDisplay(nullptr);
+  for (int attempt = 1; !display && attempt < 5 && std::getenv("DISPLAY"); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    display = XOpenDisplay(nullptr);
+  }
   if (!display) {
-    why = "no X display to open the editor on (DISPLAY unset or unreachable; xvfb-run gives one)";
+    const char* name = std::getenv("DISPLAY");
+    why = name ? std::string("cannot connect to the X display ") + name + " (gone, or refusing more clients)"
+               : "no X display to open the editor on (DISPLAY is not set; xvfb-run gives one)";
     return nullptr;
   }
   return std::make_unique<X11ParentWindow>(display, width, height);
