@@ -77,6 +77,7 @@ TEST(Validate, EachFaultFailsTheCheckMeantForIt) {
       {"three-locks", "locks", "3 distinct locks taken in process"},
       {"lock-held", "locks", "lock waits while no other thread called the instance"},
       {"editor-nan", "editor-open-close", "NaN at channel 0"},
+      {"probe-lossy", "editor-mouse", "does not restore byte for byte"},
   };
   for (const auto& c : cases) {
     HostRun run = Validate(FakeModule("FakeFaulty"), c.fault, {"--check", c.check});

@@ -14,17 +14,20 @@
 //   three-locks     takes three locks of its own in every process call
 //   lock-held       a thread of its own keeps taking the lock process takes
 //   editor-nan      has an editor, and gives NaN while it is open
+//   probe-lossy     answers Kelvane's editor probe (a press sets the gain from
+//                   its x) and, like lossy-state, restores no chunk
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
-#include <chrono>
 #include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "FakeExport.h"
+#include "core/EditorProbe.h"
 
 namespace {
 
@@ -71,12 +74,33 @@ struct Faulty {
 
 Faulty* Self(AEffect* e) { return static_cast<Faulty*>(e->object); }
 
-VstIntPtr VSTCALL Dispatch(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr value, void* ptr, float) {
+int32_t VSTCALL ProbeTick(void*) { return 0; }
+
+void VSTCALL ProbeMouse(void* context, int32_t event, int32_t x, int32_t, int32_t, int32_t) {
+  if (event == kProbePress) static_cast<Faulty*>(context)->Gain() = std::fmin(1.0f, std::fmax(0.0f, static_cast<float>(x) / 640.0f));
+}
+
+const uint32_t* VSTCALL ProbePixels(void*) { return nullptr; }
+
+VstIntPtr AnswerProbe(Faulty* self, VstInt32 index, VstIntPtr value, void* ptr) {
+  if (self->fault != "probe-lossy" || index != kEditorProbeIndex || value != kEditorProbeValue || !ptr) return 0;
+  auto* probe = static_cast<EditorProbe*>(ptr);
+  probe->width = 640;
+  probe->height = 540;
+  probe->context = self;
+  probe->tick = ProbeTick;
+  probe->mouse = ProbeMouse;
+  probe->pixels = ProbePixels;
+  return 1;
+}
+
+VstIntPtr VSTCALL Dispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float) {
   Faulty* self = Self(e);
   switch (opcode) {
     case effClose: delete self; return 0;
     case effEditOpen: self->editorOpen = true; return 1;
     case effEditClose: self->editorOpen = false; return 0;
+    case effVendorSpecific: return AnswerProbe(self, index, value, ptr);
     case effGetParamName: std::strcpy(static_cast<char*>(ptr), "gain"); return 0;
     case effGetParamLabel: std::strcpy(static_cast<char*>(ptr), ""); return 0;
     case effGetParamDisplay: std::strcpy(static_cast<char*>(ptr), self->Gain() > 0.5f ? "loud" : "soft"); return 0;
@@ -92,7 +116,7 @@ VstIntPtr VSTCALL Dispatch(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr valu
       if (!bytes || value != 8 || std::memcmp(bytes, "FLTY", 4) != 0) return 0;
       std::memcpy(&gain, bytes + 4, 4);
       if (!(gain >= 0.0f && gain <= 1.0f)) return 0;
-      if (self->fault != "lossy-state") self->Gain() = gain;
+      if (self->fault != "lossy-state" && self->fault != "probe-lossy") self->Gain() = gain;
       return 1;
     }
     default: return 0;
