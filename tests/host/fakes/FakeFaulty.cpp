@@ -12,7 +12,7 @@
 //   lossy-state     accepts a chunk but does not restore the parameter from it
 //   param-nan       keeps a NaN given to setParameter
 //   three-locks     takes three locks of its own in every process call
-//   lock-held       a thread of its own keeps taking the lock process takes
+//   lock-held       a thread of its own holds the lock process takes
 //   editor-nan      has an editor, and gives NaN while it is open
 //   probe-lossy     answers Kelvane's editor probe (a press sets the gain from
 //                   its x) and, like lossy-state, restores no chunk
@@ -51,16 +51,20 @@ struct Faulty {
   std::thread holder;
 
   std::atomic<bool> holding{false};
+  std::atomic<bool> wanted{false};
 
-  // Module thread (lock-held): holds locks[0] nearly all the time.
+  // Module thread (lock-held): holds locks[0] until process asks for it, and
+  // a millisecond longer, so that every process call that finds it held waits.
   void Hold() {
     while (!stop.load()) {
       {
         std::lock_guard<std::mutex> hold(locks[0]);
         holding = true;
+        while (!wanted.load() && !stop.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
-      std::this_thread::sleep_for(std::chrono::microseconds(20));
+      // The waiting process call takes the lock before this thread takes it again.
+      while (wanted.load() && !stop.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
   }
   ~Faulty() {
@@ -135,7 +139,11 @@ void VSTCALL Process(AEffect* e, Sample** in, Sample** out, VstInt32 frames) {
   }
   if (self->fault == "three-locks")
     for (std::mutex& lock : self->locks) std::lock_guard<std::mutex> hold(lock);
-  if (self->fault == "lock-held") std::lock_guard<std::mutex> hold(self->locks[0]);
+  if (self->fault == "lock-held") {
+    self->wanted = true;
+    std::lock_guard<std::mutex> hold(self->locks[0]);
+    self->wanted = false;
+  }
   Sample gain = static_cast<Sample>(2.0f * self->Gain());
   Sample tiny = self->fault == "subnormal" ? 4 * std::numeric_limits<Sample>::denorm_min() : 0;
   VstInt32 written = self->fault == "overrun" ? frames + 1 : self->fault == "unwritten" ? frames - 1 : frames;
