@@ -62,8 +62,9 @@ bool EffectPlugin::ReserveSpareBuffers(int frames, bool input, bool output) {
   return true;
 }
 
+// Float blocks go straight into the engine, so the base's widening buffers
+// are never needed here: only the spare channels are reserved.
 void EffectPlugin::ReserveBlock(int frames) {
-  PlugBase::ReserveBlock(frames);
   ReserveSpareBuffers(frames, true, true);
 }
 
