@@ -80,8 +80,11 @@ class HostWine : public ::testing::TestWithParam<const char*> {
         found = candidate;
         break;
       }
-      std::string why = run.exitCode == 124 ? "no answer within 1500 s"
-                                            : Lines(run.err).empty() ? "no output" : Lines(run.err)[0];
+      // (Where qemu runs 32-bit Wine, a start may fail with exit code 1 and, with
+      // WINEDEBUG=-all, no output: "failed to map the shared user data".)
+      std::string why = run.exitCode == 124        ? "no answer within 1500 s"
+                        : !Lines(run.err).empty() ? Lines(run.err)[0]
+                                                  : "exit code " + std::to_string(run.exitCode) + ", no output";
       loaderProblem_[arch] += candidate + ": " + why + "; ";
     }
     WriteTextFile(cacheFile, key + "\n" + found + "\n" + loaderProblem_[arch] + "\n");
