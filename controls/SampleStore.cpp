@@ -21,6 +21,12 @@ inline void AddValues(ColumnSums& sums, const int16_t* values, int count, double
 
 SampleStore::~SampleStore() { Clear(); }
 
+size_t SampleStore::PageBytes() { return sizeof(Page); }
+
+size_t SampleStore::MemoryBound() {
+  return static_cast<size_t>(kMaxPages) * sizeof(Page) + static_cast<size_t>(kPositionLimit >> kPageShift) * sizeof(Page*);
+}
+
 SampleStore::Page* SampleStore::PageAt(int64_t index) const {
   if (index < 0 || index >= TableSize()) return nullptr;
   Page* page;

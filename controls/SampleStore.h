@@ -12,7 +12,9 @@
 //
 // Memory: 2 bytes per captured sample (about 320 MB per hour at 44.1 kHz).
 // The store holds at most kMaxPages pages (512 MiB of values, about 1 h 41 min
-// at 44.1 kHz), well inside what a 32-bit host process can spare. Beyond that
+// at 44.1 kHz, 1 h 33 min at 48 kHz, plus 6 MiB of summaries and a page table
+// of at most 256 KiB: MemoryBound(), about 518 MiB), well inside what a 32-bit
+// host process can spare. Beyond that
 // budget, or when a page cannot be allocated, new values are simply not
 // stored: the display keeps drawing what it has and shows the rest as empty
 // (black) columns. The audio is never affected.
@@ -21,6 +23,7 @@
 #pragma once
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 
 #include "core/HeapBuffer.h"
@@ -75,6 +78,10 @@ class SampleStore {
   void Accumulate(int64_t from, int64_t to, double pixelsPerGainUnit, ColumnSums& sums) const;
 
   int PageCount() const { return pageCount_; }
+  // Bytes one page takes (its values and their summaries).
+  static size_t PageBytes();
+  // The most a store can hold: the page budget and the longest page table.
+  static size_t MemoryBound();
   // True once a page could not be stored (budget or memory); cleared by Clear.
   bool Overflowed() const { return overflowed_; }
 

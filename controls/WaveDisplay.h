@@ -21,6 +21,7 @@
 #include "controls/Control.h"
 #include "controls/LabelList.h"
 #include "controls/SampleStore.h"
+#include "controls/ShapeLayerCache.h"
 #include "controls/WaveView.h"
 #include "core/HeapBuffer.h"
 #include "core/PixelRect.h"
@@ -148,6 +149,8 @@ class WaveDisplay : public Control {
   double Brightness() const { return brightness_.load(std::memory_order_relaxed); }
   int ColourMapIndex() const { return colourMap_.load(std::memory_order_relaxed); }
   int HoverModeNow() const { return hoverMode_; }
+  // The overview's shapes kept between paints (tests switch it off to compare).
+  ShapeLayerCache& OverviewShapeCache() { return overviewShapes_; }
   int DragModeNow() const { return dragMode_; }
 
  private:
@@ -160,7 +163,10 @@ class WaveDisplay : public Control {
   void DrawLoopMarkers(Graphics& g);
   void DrawShapes(Graphics& g);
   void DrawSegmentInMainView(Graphics& g, ShapeSegment& segment);
-  void DrawSegmentInOverview(Graphics& g, const ShapeSegment& segment);
+  void DrawOverviewShapes(Graphics& g);
+  // What a segment's overview drawing depends on, from the overview's mapping.
+  OverviewSegment OverviewInputs(const ShapeSegment& segment) const;
+  void DrawSegmentInOverview(Graphics& g, const OverviewSegment& segment);
   void DrawPlayCursor(Graphics& g);
   // Navigation (WaveDisplayMouse.cpp).
   void DragZoomWindow(int dX, int dY);
@@ -188,6 +194,8 @@ class WaveDisplay : public Control {
   EditPanel* editPanel_ = nullptr;
   int dragMode_ = kDragNone;
   int hoverMode_ = kHoverNone;
+  ShapeLayerCache overviewShapes_;
+  HeapBuffer overviewInputs_{4096};  // OverviewSegment per segment, this paint's
   // Set by SetDisplayLook, taken by Render.
   std::atomic<bool> lookChanged_{false};
 };

@@ -209,7 +209,7 @@ void WaveDisplay::DrawShapes(Graphics& g) {
       segment.start.hit = segment.control.hit = segment.end.hit = 0;
     }
   }
-  for (int i = 0; i < shapes_.Count(); ++i) DrawSegmentInOverview(g, *shapes_.At(i));
+  DrawOverviewShapes(g);
 }
 
 void WaveDisplay::DrawSegmentInMainView(Graphics& g, ShapeSegment& segment) {
@@ -299,15 +299,44 @@ void WaveDisplay::DrawSegmentInMainView(Graphics& g, ShapeSegment& segment) {
   }
 }
 
-void WaveDisplay::DrawSegmentInOverview(Graphics& g, const ShapeSegment& segment) {
-  const PixelRect& rect = overview_.Rect();
-  const ArgbColor& colour = segment.selected ? kOverviewSegmentSelected : kOverviewSegment;
-  int x[3], yPos[3], yNeg[3];
+void WaveDisplay::DrawOverviewShapes(Graphics& g) {
+  // Every segment is drawn in the overview, in list order; the cache keeps
+  // the finished pixels where neither the segments nor what lies beneath
+  // them changed since the last paint.
+  const int count = shapes_.Count();
+  auto* inputs = overviewInputs_.Resize(static_cast<size_t>(count) * sizeof(OverviewSegment))
+                     ? reinterpret_cast<OverviewSegment*>(overviewInputs_.Data())
+                     : nullptr;
+  if (!inputs) {
+    overviewShapes_.Invalidate();
+    for (int i = 0; i < count; ++i) DrawSegmentInOverview(g, OverviewInputs(*shapes_.At(i)));
+    return;
+  }
+  for (int i = 0; i < count; ++i) inputs[i] = OverviewInputs(*shapes_.At(i));
+  overviewShapes_.Begin(g, overview_.Rect(), inputs, count);
+  for (int i = 0; i < count; ++i) {
+    if (overviewShapes_.MustDraw(i)) DrawSegmentInOverview(g, inputs[i]);
+  }
+  overviewShapes_.End(g);
+}
+
+OverviewSegment WaveDisplay::OverviewInputs(const ShapeSegment& segment) const {
+  OverviewSegment inputs;
   const ShapePoint* points[3] = {&segment.start, &segment.control, &segment.end};
   for (int k = 0; k < 3; ++k) {
-    overview_.ToPixel(points[k]->pos, points[k]->level, &x[k], &yPos[k]);
-    overview_.ToPixel(points[k]->pos, -points[k]->level, &x[k], &yNeg[k]);
+    overview_.ToPixel(points[k]->pos, points[k]->level, &inputs.x[k], &inputs.yPos[k]);
+    overview_.ToPixel(points[k]->pos, -points[k]->level, &inputs.x[k], &inputs.yNeg[k]);
   }
+  inputs.selected = segment.selected ? 1 : 0;
+  return inputs;
+}
+
+void WaveDisplay::DrawSegmentInOverview(Graphics& g, const OverviewSegment& segment) {
+  const PixelRect& rect = overview_.Rect();
+  const ArgbColor& colour = segment.selected ? kOverviewSegmentSelected : kOverviewSegment;
+  const int32_t* x = segment.x;
+  const int32_t* yPos = segment.yPos;
+  const int32_t* yNeg = segment.yNeg;
   for (int k = 0; k < 2; ++k) {
     StrokeClipped(g, colour, x[k], yPos[k], x[k + 1], yPos[k + 1], rect);
     StrokeClipped(g, colour, x[k], yNeg[k], x[k + 1], yNeg[k + 1], rect);

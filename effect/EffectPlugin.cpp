@@ -123,14 +123,15 @@ void EffectPlugin::ProcessSamples(Sample** inputs, Sample** outputs, int frames)
   std::memmove(out0, in0, bytes);
   std::memmove(out1, in1, bytes);
 
-  // The engine counts positions in 32 bits; a block beyond that range lies
-  // outside every segment and is not captured.
-  if (position + frames > INT32_MAX) {
-    engineStore_.SmoothToUnity(out0, out1, frames);
-    return;
-  }
-  engineStore_.ApplyShapes(out0, out1, static_cast<int32_t>(position), frames);
-  Capture(out0, out1, frames, position);
+  // Segments and the display count positions in 32 bits. Samples past the
+  // last position they can name (INT32_MAX) lie outside every segment and are
+  // not captured; the part of a block up to it is shaped and captured as usual,
+  // so a segment ending there is shaped up to its last sample.
+  const int64_t addressable = int64_t{INT32_MAX} + 1 - position;
+  const int shaped = addressable <= 0 ? 0 : addressable < frames ? static_cast<int>(addressable) : frames;
+  if (shaped > 0) engineStore_.ApplyShapes(out0, out1, static_cast<int32_t>(position), shaped);
+  if (shaped < frames) engineStore_.SmoothToUnity(out0 + shaped, out1 + shaped, frames - shaped);
+  if (shaped > 0) Capture(out0, out1, shaped, position);
 }
 
 template <class Sample>

@@ -38,13 +38,12 @@ void CheckOutput(const std::vector<std::vector<Sample>>& outputs, int frames) {
 }  // namespace
 
 FuzzEffect::FuzzEffect() {
-  PlugBase* plug = nullptr;
   try {
-    plug = new EffectPlugin(&FuzzHost, SurfaceKind::Headless);
+    plug_ = new EffectPlugin(&FuzzHost, SurfaceKind::Headless);
   } catch (...) {
     std::abort();
   }
-  effect_ = plug->Effect();
+  effect_ = plug_->Effect();
   size_t frames = kMaxFrames;
   inD_.assign(2, std::vector<double>(frames));
   outD_.assign(2, std::vector<double>(frames));

@@ -9,6 +9,8 @@
 
 #include "core/Vst2.h"
 
+class EffectPlugin;
+
 class FuzzEffect {
  public:
   static constexpr int kMaxFrames = 4096;
@@ -19,6 +21,8 @@ class FuzzEffect {
   FuzzEffect& operator=(const FuzzEffect&) = delete;
 
   AEffect* Effect() const { return effect_; }
+  // The instance behind the record, for targets that check its editor and stores.
+  EffectPlugin* Plugin() const { return plug_; }
   // Back to the settings, parameters and state of a fresh instance, resumed.
   void Restart();
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0);
@@ -30,6 +34,7 @@ class FuzzEffect {
 
  private:
   AEffect* effect_ = nullptr;
+  EffectPlugin* plug_ = nullptr;
   std::vector<uint8_t> freshState_;
   std::vector<float> freshParams_;
   std::vector<std::vector<double>> inD_, outD_;

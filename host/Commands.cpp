@@ -149,8 +149,8 @@ int RunParam(const Args& args) {
 }
 
 int RunGenerate(const Args& args) {
-  CommandLine line(args, {{"seconds", true}, {"rate", true}, {"format", true}});
-  line.ExpectPositional(1, "generate OUT.wav [--seconds S] [--rate R] [--format f32|f64|s16]");
+  CommandLine line(args, {{"seconds", true}, {"rate", true}, {"format", true}, {"signal", true}});
+  line.ExpectPositional(1, "generate OUT.wav [--seconds S] [--rate R] [--format f32|f64|s16] [--signal music|ramp]");
   double seconds = line.DoubleValue("seconds", 0.0, 3600.0).value_or(12.0);
   int rate = static_cast<int>(line.IntValue("rate", 8000, 384000).value_or(44100));
   std::string format = line.Value("format").value_or("f32");
@@ -158,7 +158,9 @@ int RunGenerate(const Args& args) {
                                  : format == "s16" ? WavSampleFormat::Pcm16
                                  : format == "f32" ? WavSampleFormat::Float32
                                                    : throw HostError("--format must be f32, f64 or s16", true);
-  AudioData audio = GenerateTestSignal(seconds, rate);
+  const std::string signal = line.Value("signal").value_or("music");
+  if (signal != "music" && signal != "ramp") throw HostError("--signal must be music or ramp", true);
+  AudioData audio = signal == "ramp" ? GenerateRamp(seconds, rate) : GenerateTestSignal(seconds, rate);
   WriteWav(line.Positional()[0], audio, sampleFormat);
   std::printf("wrote %s: %lld frames, 2 channels, %d Hz\n", line.Positional()[0].c_str(),
               static_cast<long long>(audio.Frames()), rate);

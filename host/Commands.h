@@ -17,6 +17,8 @@ int RunGenerate(const Args& args);
 int RunDrawTest(const Args& args);
 int RunValidate(const Args& args);
 int RunEditor(const Args& args);
+int RunPlot(const Args& args);
+int RunAnnotate(const Args& args);
 
 // Options that every command loading a module accepts: how the host presents itself.
 std::vector<OptionSpec> HostOptionSpecs(std::vector<OptionSpec> more);

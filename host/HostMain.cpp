@@ -38,6 +38,8 @@ commands:
                                    parameters, allocations in process, states (see docs)
   editor MODULE IN.wav SCRIPT      play IN.wav through the module's editor without a window,
                                    replaying a mouse script and writing PNG screenshots
+  plot OUT.png IN.wav...           draw WAV files' waveforms one above the other (the manual's pictures)
+  annotate IN.png OUT.png [N:X:Y]...  copy a picture, optionally cropped, with numbered markers
   batch FILE                       run the commands in FILE, one a line ("#" starts a comment;
                                    words without blanks), in this one process, each from the
                                    default host settings; after each: "batch line N: exit CODE"
@@ -76,8 +78,17 @@ editor script: one action a line ("#" starts a comment):
   double X Y | wheel X Y NOTCHES | hover X Y | leave | png FILE
   (while play runs, the editor's timer ticks once per 55 ms of audio)
 
+plot options:
+  --from SEC --to SEC   time range (default: all)   --label TEXT  one per file, in order
+  --state FILE          draw the gain shapes of a saved state as target-level curves
+  --width PX (default 960)   --height PX per waveform (default 170)
+annotate options:
+  --crop X,Y,W,H        keep this part of the picture (markers use the uncropped coordinates)
+  --scale N             enlarge every pixel to N x N (default 1)
+
 generate options:
   --seconds S (default 12)   --rate R (default 44100)   --format f32|f64|s16 (default f32)
+  --signal music|ramp   the test music (default), or a 110 Hz tone rising from silence to full scale
 
 transport script: one command a line, "[@FRAME] COMMAND ARGS", FRAME counting input
 frames (absolute, or @+N after the previous line); "#" starts a comment.
@@ -108,6 +119,8 @@ int Run(const std::vector<std::string>& words) {
   if (command == "draw-test") return RunDrawTest(rest);
   if (command == "validate") return RunValidate(rest);
   if (command == "editor") return RunEditor(rest);
+  if (command == "plot") return RunPlot(rest);
+  if (command == "annotate") return RunAnnotate(rest);
   if (command == "batch") return RunBatch(rest);
   throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);
 }

@@ -112,3 +112,18 @@ AudioData GenerateTestSignal(double seconds, int sampleRate) {
   }
   return audio;
 }
+
+AudioData GenerateRamp(double seconds, int sampleRate) {
+  AudioData audio;
+  audio.sampleRate = sampleRate;
+  const size_t frames = static_cast<size_t>(std::llround(seconds * sampleRate));
+  audio.channels.assign(2, std::vector<double>(frames));
+  const double pi = 3.14159265358979323846;
+  for (size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / sampleRate;
+    const double v = static_cast<double>(i) / static_cast<double>(frames) * std::sin(2.0 * pi * 110.0 * t);
+    audio.channels[0][i] = v;
+    audio.channels[1][i] = v;
+  }
+  return audio;
+}

@@ -7,3 +7,7 @@
 #include "WavFile.h"
 
 AudioData GenerateTestSignal(double seconds, int sampleRate);
+
+// A 110 Hz sine on both channels whose amplitude rises in a straight line from
+// 0 to full scale over the whole length: its output shows a level curve.
+AudioData GenerateRamp(double seconds, int sampleRate);

@@ -31,7 +31,9 @@ std::vector<TransportEvent> ParseTransportScript(const std::string& text) {
       std::string at = word.substr(1);
       bool relative = !at.empty() && at[0] == '+';
       auto value = ParseInt(relative ? at.substr(1) : at);
-      if (!value || *value < 0 || *value > maxFrame) r.Fail("bad frame '" + word + "'");
+      // Frames stay within maxFrame, however many relative steps add up.
+      if (!value || *value < 0 || *value > maxFrame || (relative && *value > maxFrame - frame))
+        r.Fail("bad frame '" + word + "'");
       int64_t target = relative ? frame + *value : *value;
       if (target < frame) r.Fail("frames must not go backwards");
       frame = target;

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (preset "fuzz") and runs each for a
-# while on a copy of its committed corpus; findings land in build/fuzz/findings.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 60 s; state dispatcher transport)
+# while on a copy of its committed corpus, one target at a time, at the lowest
+# CPU priority; findings land in build/fuzz/findings, full logs in
+# build/fuzz/logs/TARGET.log.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
+#     default 60 s; targets: state dispatcher transport editor_script editor_mouse
+# Each run ends with one line: executions, coverage (cov: edges, ft: features)
+# and the corpus size, as libFuzzer reported them last.
 # Installs clang and its runtime (Debian: clang, libclang-rt-14-dev) when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(state dispatcher transport)
+[ ${#targets[@]} -eq 0 ] && targets=(state dispatcher transport editor_script editor_mouse)
 
 missing=()
 for p in clang libclang-rt-14-dev; do
@@ -24,12 +29,21 @@ fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}")
-mkdir -p build/fuzz/findings
+mkdir -p build/fuzz/findings build/fuzz/logs
+status=0
 for t in "${targets[@]}"; do
   work=build/fuzz/corpus/$t
+  log=build/fuzz/logs/$t.log
   mkdir -p "$work"
   cp -n fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
-  echo "== fuzz_$t for ${seconds}s"
-  ASAN_OPTIONS=detect_leaks=0 build/fuzz/fuzz/fuzz_"$t" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=build/fuzz/findings/"$t"- "$work" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)' || true
+  echo "== fuzz_$t for ${seconds}s (log: $log)"
+  # -detect_leaks=0: the editor targets keep one instance for every case, and
+  # libFuzzer's per-case leak check would run many cases twice.
+  ASAN_OPTIONS=detect_leaks=0 nice -n 19 build/fuzz/fuzz/fuzz_"$t" -max_total_time="$seconds" -detect_leaks=0 \
+    -print_final_stats=1 -artifact_prefix=build/fuzz/findings/"$t"- "$work" >"$log" 2>&1 || status=1
+  grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|finding' "$log" | head -5 || true
+  last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
+  echo "   executions ${last%%[[:space:]]*} ($(grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [^ ]+' <<<"$last" || true)," \
+       "$(grep -oE 'exec/s: [0-9]+' <<<"$last" || true))"
 done
+exit $status

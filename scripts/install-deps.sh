@@ -9,7 +9,8 @@ pkgs=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmar
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
       libsndfile1-dev libfreetype-dev libfontconfig-dev fonts-liberation
       libx11-dev libxext-dev libxtst-dev libstb-dev libpng-dev
-      wine wine64 xvfb xauth x11-apps qemu-user-static)
+      wine wine64 xvfb xauth x11-apps qemu-user-static
+      ruby-asciidoctor-pdf)
 i386_pkgs=(wine32:i386)
 
 missing=()

@@ -284,6 +284,7 @@ TEST(TransportScriptFormat, ReadsFramesAndRejectsNonsense) {
   EXPECT_EQ(events[3].kind, TransportEvent::Kind::LoopOff);
   EXPECT_EQ(events[4].text, "a=1");
   for (const char* bad : {"@10 pos 1\n@5 pos 2\n", "loop 10 10\n", "block 0\n", "tempo -1\n", "pos\n", "pos 1 2\n",
-                          "@x pos 1\n", "rate 0\n", "stop now\n", "set\n"})
+                          "@x pos 1\n", "rate 0\n", "stop now\n", "set\n",
+                          "@2305843009213693951 pos 1\n@+1 pos 2\n"})
     EXPECT_ANY_THROW(ParseTransportScript(bad)) << bad;
 }
