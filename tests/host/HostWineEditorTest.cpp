@@ -170,7 +170,7 @@ TEST_P(HostWineEditing, MouseEditsInAWindowMatchLinuxAndTheEngineMutesThem) {
 
   // The Windows engine silences exactly the drawn range and passes the rest.
   const int64_t start = PointPos(dump, "start"), end = PointPos(dump, "end");
-  ASSERT_GT(end - start, 44100 / 2) << dump;  // the drag pulled the end out
+  ASSERT_GT(end - start, 44100) << dump;  // the drag pulled the end out (a click makes 0.6 s)
   const Wav input = ReadWavFile(folder + "in.wav"), output = ReadWavFile(folder + "out.wav");
   ASSERT_EQ(output.channels.size(), 2u);
   int64_t mismatches = 0, loudInRange = 0;
