@@ -10,7 +10,7 @@ pkgs=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmar
       libsndfile1-dev libfreetype-dev libfontconfig-dev fonts-liberation
       libx11-dev libxext-dev libxtst-dev libstb-dev libpng-dev
       wine wine64 xvfb xauth x11-apps qemu-user-static
-      ruby-asciidoctor-pdf)
+      ruby-asciidoctor-pdf zip)
 i386_pkgs=(wine32:i386)
 
 missing=()

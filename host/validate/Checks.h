@@ -50,6 +50,13 @@ CheckResult CheckParameters(const Validation& v);
 CheckResult CheckParameterExtremes(const Validation& v);
 CheckResult CheckAllocations(const Validation& v);
 
+// Lock calls in process, alone and with a GUI thread calling (LockChecks.cpp).
+CheckResult CheckLocks(const Validation& v);
+
+// Editor checks (EditorChecks.cpp).
+CheckResult CheckEditorOpenClose(const Validation& v);
+CheckResult CheckEditorMouse(const Validation& v);
+
 // State checks (StateChecks.cpp).
 CheckResult CheckStateRoundTrip(const Validation& v);
 CheckResult CheckStateShapes(const Validation& v);
@@ -68,3 +75,9 @@ bool HasChunks(TestInstance& instance);
 std::vector<uint8_t> RandomKelvaneState(Random& random, const std::vector<uint8_t>& header, int maxSegments);
 std::vector<uint8_t> GetChunk(TestInstance& instance);
 bool SetChunk(TestInstance& instance, const std::vector<uint8_t>& bytes);
+// Kelvane's own state with the flags its format clears on reading (`selected`, `hit`) cleared.
+std::vector<uint8_t> WithoutClearedFlags(const std::vector<uint8_t>& bytes);
+std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+// A state the module gave must be one it takes back unchanged: restored into
+// `probe` and saved again, it gives the same bytes. Empty when it does.
+std::string FixedPointProblem(TestInstance& probe, const std::vector<uint8_t>& state);

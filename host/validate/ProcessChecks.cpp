@@ -182,7 +182,8 @@ CheckResult CheckInstances(const Validation& v) {
   int misrouted = 0, affected = 0;
   for (int i = 0; i < count; ++i) {
     Player& player = *players[static_cast<size_t>(i)];
-    if (!player.Check().Clean()) fail("instance " + std::to_string(i) + ": " + player.Check().Summary());
+    // Appended piece by piece: "literal" + to_string(i) trips a false -Wrestrict in i686 GCC 12.
+    if (!player.Check().Clean()) fail(std::string("instance ").append(std::to_string(i)).append(": ").append(player.Check().Summary()));
     int calls = player.Instance().Slot().Misrouted();
     misrouted += calls;
     affected += calls > 0;

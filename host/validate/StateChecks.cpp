@@ -77,9 +77,6 @@ void RandomiseInstance(TestInstance& instance, Random& random) {
   }
 }
 
-namespace {
-
-// Kelvane's own state with the flags its format clears on reading (`selected`, `hit`) cleared.
 std::vector<uint8_t> WithoutClearedFlags(const std::vector<uint8_t>& bytes) {
   SavedState state = ParseSavedState(bytes);
   for (ShapeSegmentRecord& s : state.segments) {
@@ -96,8 +93,6 @@ std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uin
          std::to_string(i);
 }
 
-// A state the module gave must be one it takes back unchanged: restored into
-// `probe` and saved again, it gives the same bytes.
 std::string FixedPointProblem(TestInstance& probe, const std::vector<uint8_t>& state) {
   if (state.empty()) return "";
   if (!SetChunk(probe, state)) return "the module refuses a state it saved itself";
@@ -105,6 +100,8 @@ std::string FixedPointProblem(TestInstance& probe, const std::vector<uint8_t>& s
   if (again != state) return "a state it saved does not read back to the same bytes (" + FirstDifference(state, again) + ")";
   return "";
 }
+
+namespace {
 
 CheckResult NoChunks() { return CheckResult::Skip("the module keeps no chunk (effFlagsProgramChunks not set)"); }
 
@@ -261,6 +258,7 @@ CheckResult CheckStateWhileProcessing(const Validation& v) {
   const int loads = v.Scale(100, 3000);
   std::atomic<bool> loading{true};
   std::atomic<int> refusals{0};
+  instance.SetConcurrent(true);
   std::thread loader([&] {
     // Another thread, as a host's project loader or undo would.
     for (int k = 0; k < loads; ++k) {
@@ -280,6 +278,7 @@ CheckResult CheckStateWhileProcessing(const Validation& v) {
     ++blocks;
   }
   loader.join();
+  instance.SetConcurrent(false);
   if (refusals) return CheckResult::Fail(std::to_string(refusals.load()) + " chunk calls failed while processing");
   if (!check.Clean()) return CheckResult::Fail(check.Summary());
   SetChunk(instance, states[1]);

@@ -188,6 +188,10 @@ std::string OutputCheck::Summary() const {
   add(unwritten, "unwritten");
   add(overrun, "written past the block");
   add(allocations, "allocation calls in process");
+  if (lockAcquisitions || lockWaits)
+    text += ", " + std::to_string(lockAcquisitions) + " lock acquisitions in process (" + std::to_string(lockWaits) +
+            " waited, " + std::to_string(quietWaits) + " of them with no other thread calling; " +
+            std::to_string(distinctLocks) + " distinct locks)";
   if (!first.empty()) text += "; first: " + first;
   return text;
 }
@@ -197,6 +201,7 @@ std::string OutputCheck::Summary() const {
 TestInstance::TestInstance(const std::string& modulePath, int callbackId)
     : plugin_(std::make_unique<PluginInstance>(modulePath, ValidatorHost::Callback(callbackId))) {
   AllocationCounter::Watch(plugin_->Library().Handle());
+  LockCounter::Watch(plugin_->Library().Handle());
   slot_ = ValidatorHost::Claim(&plugin_->Effect(), callbackId);
   if (!slot_) throw HostError("too many instances at once for the validator's host");
   const AEffect& e = plugin_->Effect();
@@ -259,12 +264,14 @@ void TestInstance::Process(int32_t frames, Precision precision, TestSignal& sign
 
   AEffect* e = &plugin_->Effect();
   bool longest = frames > largestBlock_;
+  LockCounter::Begin();
   AllocationCounter::Begin();
   if (precision == Precision::Double)
     e->processDoubleReplacing(e, inPtrD_.data(), outPtrD_.data(), frames);
   else
     e->processReplacing(e, inPtrF_.data(), outPtrF_.data(), frames);
   long allocations = AllocationCounter::End();
+  LockCounter::Tally locks = LockCounter::End();
   largestBlock_ = std::max(largestBlock_, frames);
 
   std::string context = where + ", block " + std::to_string(check.blocks) + " of " + std::to_string(frames) +
@@ -277,8 +284,26 @@ void TestInstance::Process(int32_t frames, Precision precision, TestSignal& sign
       check.allocations += allocations;
     }
   }
+  CheckLocks(locks, check, context);
   CheckOutputs(frames, precision, check, context, timeline);
   timeline.Advance(frames);
+}
+
+void TestInstance::CheckLocks(const LockCounter::Tally& tally, OutputCheck& check, const std::string& where) {
+  check.lockAcquisitions += tally.acquisitions;
+  check.lockWaits += tally.waits;
+  if (tally.waits > 0 && !concurrent_) {
+    if (check.Clean())
+      check.first = std::to_string(tally.waits) + " lock waits while no other thread called the instance in " + where;
+    check.quietWaits += tally.waits;
+  }
+  for (int i = 0; i < tally.count; ++i)
+    if (std::find(locks_.begin(), locks_.end(), tally.locks[i]) == locks_.end()) locks_.push_back(tally.locks[i]);
+  moreLocks_ = moreLocks_ || tally.more;
+  int distinct = static_cast<int>(locks_.size()) + (moreLocks_ ? 1 : 0);
+  if (distinct > kAllowedLocks && check.Clean())
+    check.first = std::to_string(distinct) + " distinct locks taken in process by " + where;
+  check.distinctLocks = std::max(check.distinctLocks, distinct);
 }
 
 void TestInstance::CheckOutputs(int32_t frames, Precision precision, OutputCheck& check, const std::string& where,

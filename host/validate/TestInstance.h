@@ -2,19 +2,24 @@
 // instance, its host slot (the transport it sees) and its audio buffers, and
 // checks every block it processes: no NaN, Inf or subnormal output, nothing
 // beyond the bound for input within +-1, every output sample written and
-// nothing written past the block, and no allocation inside the process call
-// unless the block is longer than any the instance has seen.
+// nothing written past the block, no allocation inside the process call
+// unless the block is longer than any the instance has seen, no more than two
+// distinct locks taken inside it, and no wait for a lock while no other
+// thread of the validator calls the instance.
 //
 // Thread: one thread at a time processes an instance; the dispatcher may be
-// called from another (the validator's state-while-processing check).
+// called from another (the state-while-processing, lock and editor checks),
+// which marks the instance concurrent for that time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "PluginInstance.h"
+#include "validate/LockCounter.h"
 #include "validate/Random.h"
 #include "validate/ValidatorHost.h"
 
@@ -22,6 +27,9 @@ enum class Precision { Single, Double };
 const char* PrecisionName(Precision precision);
 
 constexpr int32_t kMaxBlock = 8192;
+// Distinct locks a process callback may take: one for the plug-in's state and
+// one for what it hands to its editor.
+constexpr int kAllowedLocks = 2;
 
 // Bounded test audio: runs of silence, noise, sines, DC, impulses and square
 // waves at random levels, all within +-1 and free of subnormals.
@@ -65,10 +73,17 @@ struct OutputCheck {
   long nan = 0, inf = 0, subnormal = 0, beyond = 0, unwritten = 0, overrun = 0;
   long allocations = 0;        // in blocks no longer than any before
   long allowedAllocations = 0; // in blocks longer than any before
+  long lockAcquisitions = 0;
+  long lockWaits = 0;
+  long quietWaits = 0;         // waits while no other validator thread called the instance
+  int distinctLocks = 0;       // the most any one instance took in process
   double peak = 0;
   std::string first;  // the first problem and where it was
 
-  bool Clean() const { return nan + inf + subnormal + beyond + unwritten + overrun + allocations == 0; }
+  bool Clean() const {
+    return nan + inf + subnormal + beyond + unwritten + overrun + allocations + quietWaits == 0 &&
+           distinctLocks <= kAllowedLocks;
+  }
   std::string Summary() const;
 };
 
@@ -99,15 +114,22 @@ class TestInstance {
   // The last block's output, widened to double.
   const std::vector<std::vector<double>>& Output() const { return output_; }
   int32_t LargestBlock() const { return largestBlock_; }
+  // Any thread, while no block is being processed: whether another validator
+  // thread calls the instance while it processes, so a lock wait is expected.
+  void SetConcurrent(bool concurrent) { concurrent_ = concurrent; }
 
  private:
   void CheckOutputs(int32_t frames, Precision precision, OutputCheck& check, const std::string& where,
                     const Timeline& timeline);
+  void CheckLocks(const LockCounter::Tally& tally, OutputCheck& check, const std::string& where);
 
   std::unique_ptr<PluginInstance> plugin_;
   HostSlot* slot_ = nullptr;
   double sampleRate_ = 44100.0;
   int32_t largestBlock_ = 0;
+  std::atomic<bool> concurrent_{false};
+  std::vector<const void*> locks_;  // distinct locks taken in process so far
+  bool moreLocks_ = false;          // more than a tally keeps in one call
   std::vector<std::vector<double>> input_, output_;
   std::vector<std::vector<double>> inD_, outD_;
   std::vector<std::vector<float>> inF_, outF_;

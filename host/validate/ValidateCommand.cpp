@@ -21,11 +21,14 @@ const std::vector<Check>& AllChecks() {
       {"parameters", &CheckParameters},
       {"parameter-extremes", &CheckParameterExtremes},
       {"allocations", &CheckAllocations},
+      {"locks", &CheckLocks},
       {"state-round-trip", &CheckStateRoundTrip},
       {"state-shapes", &CheckStateShapes},
       {"state-blobs", &CheckStateBlobs},
       {"state-corrupt", &CheckStateCorrupt},
       {"state-while-processing", &CheckStateWhileProcessing},
+      {"editor-open-close", &CheckEditorOpenClose},
+      {"editor-mouse", &CheckEditorMouse},
   };
   return kChecks;
 }
