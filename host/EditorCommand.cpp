@@ -1,5 +1,5 @@
 // editor: reaches the module's editor (without a window through the module's
-// probe, or with --window in a real window of the platform), plays a WAV file
+// probe, or with --window in a real window of the platform: Win32 or X11), plays a WAV file
 // through the module while an editor script presses, drags and scrolls, and
 // writes screenshots of the editor.
 #include <algorithm>
@@ -15,7 +15,9 @@
 #include "PluginInstance.h"
 #include "WavFile.h"
 #include "core/EditorProbe.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/WindowEditor.h"
+#else
 #include "platform/x11/X11EditorWindow.h"
 #endif
 
@@ -77,7 +79,7 @@ class ProbeDriver final : public EditorDriver {
 std::unique_ptr<EditorDriver> OpenEditor(PluginInstance& plugin, bool window) {
   if (!window) return std::make_unique<ProbeDriver>(plugin);
 #ifdef _WIN32
-  throw HostError("--window is not available in this build yet", true);
+  return std::make_unique<WindowEditor>(plugin);
 #else
   return std::make_unique<X11EditorWindow>(plugin);
 #endif

@@ -3,6 +3,7 @@
 // plain host), processes WAV files and handles saved-state chunks.
 #include <cstdio>
 #include <exception>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 
 #include "Commands.h"
 #include "HostError.h"
+#include "HostServices.h"
+#include "ScriptLine.h"
 
 namespace {
 
@@ -37,6 +40,9 @@ commands:
                                    replaying a mouse script and writing PNG screenshots
   plot OUT.png IN.wav...           draw WAV files' waveforms one above the other (the manual's pictures)
   annotate IN.png OUT.png [N:X:Y]...  copy a picture, optionally cropped, with numbered markers
+  batch FILE                       run the commands in FILE, one a line ("#" starts a comment;
+                                   words without blanks), in this one process, each from the
+                                   default host settings; after each: "batch line N: exit CODE"
   help                             this text
 
 options of the commands that load a module:
@@ -64,8 +70,9 @@ validate options:
   --bound B             largest output accepted for input within +-1 (default 1000)
 
 editor options: those of process except --format, with --transport FILE for --script;
-  --window              the editor in a real window (X11 on Linux), the script replayed
-                        as real pointer input, screenshots read back from the window
+  --window              the editor in a real window (X11 on Linux, Win32 on Windows), the
+                        script replayed as pointer input (XTest) or window messages (Win32),
+                        screenshots read back from the window
 editor script: one action a line ("#" starts a comment):
   play BLOCKS | tick N | press X Y [right] [shift] [ctrl] [alt] | drag X Y | release X Y
   double X Y | wheel X Y NOTCHES | hover X Y | leave | png FILE
@@ -94,6 +101,8 @@ effMainsChanged(0) and effClose. Errors print one line on stderr and exit non-ze
 (2 for bad arguments).
 )";
 
+int RunBatch(const Args& args);
+
 int Run(const std::vector<std::string>& words) {
   if (words.empty()) throw HostError("no command given (see kelvane-host --help)", true);
   const std::string& command = words[0];
@@ -112,7 +121,51 @@ int Run(const std::vector<std::string>& words) {
   if (command == "editor") return RunEditor(rest);
   if (command == "plot") return RunPlot(rest);
   if (command == "annotate") return RunAnnotate(rest);
+  if (command == "batch") return RunBatch(rest);
   throw HostError("unknown command '" + command + "' (see kelvane-host --help)", true);
+}
+
+// One command with the error handling of a whole run: the exit code.
+int RunReporting(const std::vector<std::string>& words) {
+  int code = 1;
+  try {
+    code = Run(words);
+  } catch (const HostError& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
+    code = error.usageError ? 2 : 1;
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return code;
+}
+
+// batch FILE: many commands for one start of the program (a Windows host
+// under an emulated Wine takes minutes to start). A failing command reports
+// its error and the next one runs; the batch fails when any command failed.
+int RunBatch(const Args& args) {
+  if (args.size() != 1) throw HostError("usage: batch FILE", true);
+  std::istringstream text(ReadScriptFile(args[0], "batch file"));
+  int number = 0;
+  int failed = 0;
+  for (std::string lineText; std::getline(text, lineText);) {
+    ScriptLine line("batch file", ++number, lineText);
+    if (line.Empty()) continue;
+    std::vector<std::string> words;
+    while (line.More()) words.push_back(line.Word("word"));
+    if (words[0] == "batch") line.Fail("a batch cannot run a batch");
+    HostServices& host = HostServices::Get();
+    host.settings = HostSettings{};
+    host.transport = TransportState{};
+    const int code = RunReporting(words);
+    std::printf("batch line %d: exit %d\n", number, code);
+    std::fflush(stdout);
+    failed += code != 0;
+  }
+  return failed ? 1 : 0;
 }
 
 }  // namespace
@@ -123,17 +176,5 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  int code = 1;
-  try {
-    code = Run(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const HostError& error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
-    code = error.usageError ? 2 : 1;
-  } catch (const std::exception& error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "kelvane-host: error: %s\n", error.what());
-  }
-  std::fflush(stdout);
-  return code;
+  return RunReporting(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -16,8 +16,15 @@ namespace {
 
 // ---- Items (editor pixels; right and bottom exclusive) ----
 constexpr PixelRect kFollowSwitchRect{374, 477, 413, 489};
-constexpr PixelRect kLoopRowRect{276, 456, 410, 468};
-constexpr int kLoopRowSplitX = 382;  // fit left of it, copy right of it
+// The loop row: the label on the left, the actions "fit  | copy" right-aligned
+// against the panel's separator; presses left of the bar fit, right of it
+// copy. The label's longest text, "no loop detected : ", ends before the
+// actions start in every face that draws "Arial" here (Liberation Sans through
+// FreeType: 14 pixels apart; through Wine's GDI, wider: 5 pixels apart).
+constexpr PixelRect kLoopRowRect{276, 456, 424, 468};
+constexpr PixelRect kLoopLabelRect{276, 456, 372, 468};
+constexpr PixelRect kLoopActionsRect{372, 456, 424, 468};
+constexpr int kLoopRowSplitX = 394;
 constexpr PixelRect kColourMapRect{361, 498, 413, 510};
 constexpr PixelRect kLeftArrowRect{444, 469, 458, 485};
 constexpr PixelRect kRightArrowRect{461, 469, 476, 485};
@@ -330,12 +337,12 @@ void EditPanel::DrawSegmentControls(Graphics& graphics) {
 void EditPanel::DrawCommonPart(Graphics& graphics) {
   ArgbColor actions = kGrey;
   if (loopShown_) {
-    Print(graphics, "loop detected : ", kLoopRowRect, kGrey, kAlignLeft);
+    Print(graphics, "loop detected : ", kLoopLabelRect, kGrey, kAlignLeft);
     actions = pressedItem_ == kFit || pressedItem_ == kLoopCopy ? kRed : kWhite;
   } else {
-    Print(graphics, "no loop detected : ", kLoopRowRect, kGrey, kAlignLeft);
+    Print(graphics, "no loop detected : ", kLoopLabelRect, kGrey, kAlignLeft);
   }
-  Print(graphics, "fit  | copy", kLoopRowRect, actions, kAlignRight);
+  Print(graphics, "fit  | copy", kLoopActionsRect, actions, kAlignRight);
 
   const ArgbColor on = pressedItem_ == kFollowSwitch ? kRed : kWhite;
   Print(graphics, "Y", kSwitchYesRect, followShown_ ? on : kGrey, kAlignRight);

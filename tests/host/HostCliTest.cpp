@@ -172,3 +172,30 @@ TEST(HostErrors, HelpDescribesEveryCommand) {
                            "--float", "--block", "--start", "--state", "--save-state", "--set"})
     EXPECT_TRUE(Contains(run.out, word)) << word;
 }
+
+// batch: the commands of a file in one process, each from the default host
+// settings; a failing one reports its error and the next one runs.
+TEST(HostBatch, RunsEachLineFromTheDefaultsAndGoesOnAfterAFailure) {
+  const std::string folder = TestFolder();
+  const std::string probe = FakeModule("FakeProbe");
+  WriteTextFile(folder + "/batch.txt", "# REAPER's answers, then the defaults again\n"
+                                       "info " + probe + " --time-offset 4.5 --play-state 6\n"
+                                       "\n"
+                                       "info " + probe + "\n"
+                                       "info " + folder + "/missing.so\n"
+                                       "param " + probe + " 0   # still runs\n");
+  HostRun batch = RunHost({"batch", folder + "/batch.txt"});
+  EXPECT_EQ(batch.exitCode, 1);
+  const HostRun set = RunHost({"info", probe, "--time-offset", "4.5", "--play-state", "6"});
+  const HostRun plain = RunHost({"info", probe});
+  const HostRun param = RunHost({"param", probe, "0"});
+  ASSERT_NE(set.out, plain.out);
+  EXPECT_EQ(batch.out, set.out + "batch line 2: exit 0\n" + plain.out + "batch line 4: exit 0\n" +
+                           "batch line 5: exit 1\n" + param.out + "batch line 6: exit 0\n");
+  const std::string errors = set.err + plain.err + "kelvane-host: error: cannot open module " + folder + "/missing.so";
+  EXPECT_EQ(batch.err.rfind(errors, 0), 0u) << batch.err;
+  WriteTextFile(folder + "/nested.txt", "batch " + folder + "/batch.txt\n");
+  HostRun nested = RunHost({"batch", folder + "/nested.txt"});
+  EXPECT_EQ(nested.exitCode, 1);
+  EXPECT_TRUE(Contains(nested.err, "batch file line 1: a batch cannot run a batch")) << nested.err;
+}
