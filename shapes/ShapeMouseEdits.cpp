@@ -139,8 +139,18 @@ bool ShapeStore::CreateSegmentAt(const WaveView& view, int x, int y) {
   if (next) segment->end.pos = std::min(segment->end.pos, next->start.pos);
   // At the view's edges both ends can map to the click's own sample: keep the
   // control point strictly inside (the neighbours leave room for one sample each side).
+  // Positions run from 0 to INT32_MAX, so the control point stays one sample
+  // inside them too.
+  segment->control.pos = std::clamp(segment->control.pos, 1, INT32_MAX - 1);
   segment->start.pos = std::min(segment->start.pos, segment->control.pos - 1);
   segment->end.pos = std::max(segment->end.pos, segment->control.pos + 1);
+  // Squeezed against a neighbour (the pixel's sample falls inside it, or the
+  // view shows the start or end of the timeline): nothing is created, as on
+  // the neighbour itself.
+  if ((previous && segment->start.pos < previous->end.pos) || (next && segment->end.pos > next->start.pos)) {
+    delete segment;
+    return false;
+  }
   return InsertSegment(index, segment) != nullptr;
 }
 

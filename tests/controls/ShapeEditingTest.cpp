@@ -130,6 +130,17 @@ void ExpectPoint(const ShapePoint& p, int32_t pos, double level, const char* wha
   EXPECT_EQ(p.level, level) << what;
 }
 
+TEST_F(Editing, ASegmentAtTheTimelineStartKeepsItsPointsOnIt) {
+  // The first pixel is sample 0: the control point moves one sample in, so
+  // that the start stays at 0 rather than before it.
+  Click(30, 100);
+  ASSERT_EQ(Edit().Count(), 1);
+  EXPECT_EQ(Edit().At(0)->start.pos, 0);
+  EXPECT_EQ(Edit().At(0)->control.pos, 1);
+  EXPECT_EQ(Edit().At(0)->end.pos, SampleAt(62));
+  ExpectCommitted();
+}
+
 TEST_F(Editing, ClicksCreateSegmentsWithTheDefaultsAndOnlyInFreePlaces) {
   // A click in an empty list: 64 pixels wide, control point 16 pixels further out.
   Click(300, 100);
