@@ -433,6 +433,9 @@ void CheckParentDestroyed() {
 }  // namespace
 
 int main() {
+  // The first line says this program runs: without it, Wine never started it.
+  std::printf("started\n");
+  std::fflush(stdout);
   // The editor's images are resources of this program.
   ModuleHandle = GetModuleHandleA(nullptr);
   SetCursorPos(1279, 1023);  // keep the real pointer off our windows

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -16,6 +17,12 @@ const char* const kChecks[] = {
     "timer_period",  "open_close_reopen", "reopen_in_place", "two_instances",         "timer_redraws", "knob_drag",
     "wheel",         "list_prompt",       "number_prompt",   "prompt_cancel_refresh", "lost_capture",  "parent_destroyed",
 };
+
+bool Emulated32Bit() {
+  std::ifstream status("/proc/sys/fs/binfmt_misc/qemu-i386");
+  std::string first;
+  return std::getline(status, first) && first == "enabled";
+}
 
 class WinEditorUnderWine : public ::testing::TestWithParam<const char*> {};
 
@@ -37,6 +44,14 @@ TEST_P(WinEditorUnderWine, EveryCheckPasses) {
   char chunk[4096];
   for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
   const int status = pclose(pipe);
+
+  // Where qemu emulates 32-bit programs, 32-bit Wine sometimes cannot start
+  // one at all (with WINEDEBUG=-all: exit code 1 and no output; the reason is
+  // "failed to map the shared user data"). The program's first line tells that
+  // apart from a failure of the checks.
+  if (output.find("started") == std::string::npos && arch == "win32" && Emulated32Bit())
+    GTEST_SKIP() << "32-bit Wine (through qemu-i386) could not start " << exe << ": exit status " << status
+                 << (output.empty() ? ", no output" : ", said: " + output);
 
   std::map<std::string, std::string> results;  // check -> "" when it passed, else its complaint
   std::istringstream lines(output);
