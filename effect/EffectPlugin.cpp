@@ -213,13 +213,17 @@ void EffectPlugin::CycleColourMap() {
 }
 
 bool EffectPlugin::WriteState(HeapBuffer& out) {
+  return WriteStateOf(engineStore_, ParamAt(kBright)->Plain(), ParamAt(kColormap)->Plain(), out);
+}
+
+bool EffectPlugin::WriteStateOf(const ShapeStore& shapes, double bright, double colormap, HeapBuffer& out) {
   uint8_t header[kHeaderBytes];
   StoreLE32(header, kStateTag);
-  StoreLEDouble(header + 4, ParamAt(kBright)->Plain());
-  StoreLEDouble(header + 12, ParamAt(kColormap)->Plain());
+  StoreLEDouble(header + 4, bright);
+  StoreLEDouble(header + 12, colormap);
   size_t start = out.Size();
   // WriteShapes appends the segment count and the records after the header.
-  if (out.Append(header, sizeof header) && engineStore_.WriteShapes(out)) return true;
+  if (out.Append(header, sizeof header) && shapes.WriteShapes(out)) return true;
   out.Resize(start);
   return false;
 }

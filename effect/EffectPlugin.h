@@ -39,6 +39,9 @@ class EffectPlugin : public PlugBase {
   void ProcessFloatBlock(float** inputs, float** outputs, int frames) override;
   void ParamChanged(int index) override;
   bool WriteState(HeapBuffer& out) override;
+  // The saved form of these settings and shapes, appended to `out`; on failure
+  // `out` is left as it was. Any thread: touches nothing of an instance.
+  static bool WriteStateOf(const ShapeStore& shapes, double bright, double colormap, HeapBuffer& out);
   bool ReadState(const HeapBuffer& in) override;
   void ReserveBlock(int frames) override;
   // GUI thread: kelvane-host's probe (core/EditorProbe.h) rebuilds the editor

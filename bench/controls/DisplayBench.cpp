@@ -154,12 +154,7 @@ struct LongSession : Editor {
       shapes.InsertSegment(i, s);
     }
     HeapBuffer state;
-    uint8_t header[EffectPlugin::kHeaderBytes];
-    StoreLE32(header, EffectPlugin::kStateTag);
-    StoreLEDouble(header + 4, 1.0);
-    StoreLEDouble(header + 12, 3.0);
-    state.Append(header, sizeof header);
-    shapes.WriteShapes(state);
+    EffectPlugin::WriteStateOf(shapes, 1.0, 3.0, state);
     AEffect* effect = plug->Effect();
     if (effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(state.Size()), state.Data(), 0.0f) != 1) {
       std::abort();

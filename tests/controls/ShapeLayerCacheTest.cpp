@@ -35,12 +35,7 @@ void LoadShapes(DisplayRig& rig, uint32_t seed) {
     position += length + static_cast<int64_t>(random() % 1500);
   }
   HeapBuffer state;
-  uint8_t header[EffectPlugin::kHeaderBytes];
-  StoreLE32(header, EffectPlugin::kStateTag);
-  StoreLEDouble(header + 4, 1.0);
-  StoreLEDouble(header + 12, 3.0);
-  state.Append(header, sizeof header);
-  shapes.WriteShapes(state);
+  EffectPlugin::WriteStateOf(shapes, 1.0, 3.0, state);
   AEffect* effect = rig.plug->Effect();
   ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(state.Size()), state.Data(), 0.0f), 1);
 }

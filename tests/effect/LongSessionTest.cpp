@@ -112,12 +112,7 @@ struct Session {
     shapes.InsertSegment(1, Flat(kMuted, 0.5, 0.5, 1.0, true));
     shapes.InsertSegment(2, Flat(kClipper, kClipLevel, 1.0, 0.0, false));
     HeapBuffer state;
-    uint8_t header[EffectPlugin::kHeaderBytes];
-    StoreLE32(header, EffectPlugin::kStateTag);
-    StoreLEDouble(header + 4, 1.0);
-    StoreLEDouble(header + 12, 3.0);
-    state.Append(header, sizeof header);
-    shapes.WriteShapes(state);
+    EffectPlugin::WriteStateOf(shapes, 1.0, 3.0, state);
     ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(state.Size()), state.Data(), 0.0f), 1);
   }
 
