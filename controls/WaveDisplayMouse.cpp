@@ -118,10 +118,12 @@ void WaveDisplay::DragZoomWindow(int dX, int dY) {
       KeepInsideOverview(z);
       break;
     case kDragTopLeft:
+      // A window already narrower (or lower) than the minimum at the
+      // overview's edge stays as it is rather than leaving the overview.
       z.left = std::max(z.left + dX, o.left);
-      if (z.left >= z.right - kMinZoomSize) z.left = z.right - kMinZoomSize;
+      if (z.left >= z.right - kMinZoomSize) z.left = std::max(z.right - kMinZoomSize, o.left);
       z.top = std::max(z.top + dY, o.top);
-      if (z.top >= z.bottom - kMinZoomSize) z.top = z.bottom - kMinZoomSize;
+      if (z.top >= z.bottom - kMinZoomSize) z.top = std::max(z.bottom - kMinZoomSize, o.top);
       break;
     case kDragBottomRight:
       z.right = std::max(z.right + dX, z.left + kMinZoomSize);

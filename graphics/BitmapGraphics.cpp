@@ -6,6 +6,7 @@
 
 #include "controls/Control.h"
 #include "core/PlugBase.h"
+#include "core/RecursiveLock.h"
 #include "raster/Blit.h"
 #include "raster/BlendKernels.h"
 #include "raster/HeapBitmap.h"
@@ -247,16 +248,77 @@ bool BitmapGraphics::StrokeHLine(const ArgbColor& color, int y, int x1, int x2) 
   return true;
 }
 
+namespace {
+
+// An embedded image as an editor holds it: the process's one decoded copy,
+// which nothing draws into, seen through a bitmap the editor owns.
+class SharedImage final : public Bitmap {
+ public:
+  explicit SharedImage(Bitmap& image) : image_(image) {}
+  uint32_t* PixelData() override { return image_.PixelData(); }
+  int Width() const override { return image_.Width(); }
+  int Height() const override { return image_.Height(); }
+  int RowStride() const override { return image_.RowStride(); }
+  bool IsBottomUp() const override { return image_.IsBottomUp(); }
+  bool SetSize(int, int) override { return false; }
+
+ private:
+  Bitmap& image_;
+};
+
+// The embedded images never change, so each is decoded once per process and
+// shared by every editor: opening an editor again, or one more instance's,
+// no longer decodes (and holds another copy of) the backdrop. Any GUI
+// thread, under the lock.
+class DecodedImages {
+ public:
+  DecodedImages() = default;
+  DecodedImages(const DecodedImages&) = delete;
+  DecodedImages& operator=(const DecodedImages&) = delete;
+  ~DecodedImages() {
+    for (int i = 0; i < count_; ++i) delete slots_[i].bitmap;
+  }
+
+  // A new bitmap of embedded image `id` (owned by the caller), or null.
+  Bitmap* Get(int id) {
+    LockGuard hold(lock_);
+    for (int i = 0; i < count_; ++i)
+      if (slots_[i].id == id) return new (std::nothrow) SharedImage(*slots_[i].bitmap);
+    size_t size = 0;
+    const uint8_t* data = EmbeddedPng(id, &size);
+    Bitmap* bitmap = data ? DecodePng(data, size) : nullptr;
+    // A failed decode is not remembered, and with the table full the caller gets the bitmap itself.
+    if (!bitmap || count_ == kSlots) return bitmap;
+    auto* shared = new (std::nothrow) SharedImage(*bitmap);
+    if (!shared) {
+      delete bitmap;
+      return nullptr;
+    }
+    slots_[count_++] = Slot{id, bitmap};
+    return shared;
+  }
+
+ private:
+  struct Slot {
+    int id = 0;
+    Bitmap* bitmap = nullptr;
+  };
+  static constexpr int kSlots = 4;
+  RecursiveLock lock_;
+  Slot slots_[kSlots];
+  int count_ = 0;
+};
+
+DecodedImages gDecodedImages;
+
+}  // namespace
+
 Bitmap* BitmapGraphics::LoadPngResource(int id, int, int* width, int* height) {
   if (width) *width = 0;
   if (height) *height = 0;
   // The host's loader first; a host without one gets the module's own decoder.
   Bitmap* bitmap = Plug() ? LoadPngFromHost(Plug()->Host(), id) : nullptr;
-  if (!bitmap) {
-    size_t size = 0;
-    const uint8_t* data = EmbeddedPng(id, &size);
-    if (data) bitmap = DecodePng(data, size);
-  }
+  if (!bitmap) bitmap = gDecodedImages.Get(id);
   if (bitmap) {
     if (width) *width = bitmap->Width();
     if (height) *height = bitmap->Height();

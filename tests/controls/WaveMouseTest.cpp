@@ -80,6 +80,19 @@ TEST(WaveMouse, ZoomWindowDragsKeepItsLimits) {
   }
 }
 
+TEST(WaveMouse, TopLeftHandleOfATinyWindowAtTheCornerStaysInsideTheOverview) {
+  // A main view of 2048 samples near the top of the gain scale shows as a
+  // zoom window under a pixel wide and high in the overview's top-left corner.
+  DisplayRig rig;
+  ASSERT_TRUE(rig.display->SetMainGainRange(760, 768));
+  ASSERT_TRUE(rig.display->MoveMainView(0, 2048));
+  ASSERT_EQ(rig.display->ZoomWindow(), (PixelRect{30, 362, 30, 362}));
+  // Its top-left handle pushed toward the other corner: the window keeps to the overview.
+  Drag(rig, 30, 362, 3, 3);
+  const PixelRect& z = rig.display->ZoomWindow();
+  EXPECT_EQ(z, (PixelRect{30, 362, 30, 362})) << z.left << "," << z.top << "," << z.right << "," << z.bottom;
+}
+
 TEST(WaveMouse, WheelZoomsByRegion) {
   struct Case {
     int x, y, notches;
