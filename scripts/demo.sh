@@ -45,7 +45,8 @@ mkdir -p listen
 "$host" process "$root/build/release/Kelvane.so" input.wav listen/kelvane.wav --state shapes.state --format s16 >/dev/null
 echo "   16-bit copies for listening: listen/input.wav, listen/kelvane.wav"
 
-export WINEPREFIX=$root/build/demo-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# QEMU_RESERVED_VA: for 32-bit Wine through qemu (see scripts/enable-i386.sh).
+export WINEPREFIX=$root/build/demo-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" QEMU_RESERVED_VA=0xffff0000
 mkdir -p "$WINEPREFIX"
 wine64=wine64
 command -v wine64 >/dev/null || wine64=/usr/lib/wine/wine64

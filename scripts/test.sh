@@ -42,6 +42,7 @@ summarise() {
 
 # Editor tests need an X server; Wine tests share one Wine prefix per build.
 export WINEDEBUG=-all
+export QEMU_RESERVED_VA=0xffff0000  # for 32-bit Wine through qemu (see scripts/enable-i386.sh)
 counts=()
 for preset in release asan; do
   echo "== test: $preset"

@@ -66,7 +66,8 @@ cp "$root/build/win32/Kelvane.dll" vst/Kelvane.dll
 cp "$root/build/win32/host/kelvane-host.exe" kelvane-host32.exe
 
 # Wine's error messages stay on: they end up in the logs that the checks quote.
-export WINEPREFIX=$root/build/third-party/lmms-wineprefix WINEDEBUG=err+all WINEDLLOVERRIDES="mscoree,mshtml="
+# QEMU_RESERVED_VA: for 32-bit Wine through qemu (see scripts/enable-i386.sh).
+export WINEPREFIX=$root/build/third-party/lmms-wineprefix WINEDEBUG=err+all WINEDLLOVERRIDES="mscoree,mshtml=" QEMU_RESERVED_VA=0xffff0000
 mkdir -p "$WINEPREFIX"
 
 # Where 32-bit programs run through qemu, LMMS needs two work-arounds (see

@@ -14,8 +14,9 @@
 
 namespace {
 
+// QEMU_RESERVED_VA: 32-bit Wine through qemu needs it (see scripts/enable-i386.sh).
 const std::string kWineEnvironment = std::string("WINEPREFIX='") + WINE_PREFIX +
-                                     "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='";
+                                     "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' QEMU_RESERVED_VA=0xffff0000";
 
 inline std::string WindowsPath(const std::string& path) {
   std::string converted = "Z:" + std::filesystem::absolute(path).string();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/x11/TopLevelWindow.h"
 #include "validate/ParentWindow.h"
 
 namespace {
@@ -14,14 +15,7 @@ namespace {
 class X11ParentWindow final : public ParentWindow {
  public:
   X11ParentWindow(Display* display, int width, int height) : display_(display) {
-    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), 0, 0, BlackPixel(display_, DefaultScreen(display_)));
-    XStoreName(display_, window_, "kelvane-host validate");
-    XSelectInput(display_, window_, StructureNotifyMask);
-    XMapRaised(display_, window_);
-    XEvent event;
-    do XWindowEvent(display_, window_, StructureNotifyMask, &event);
-    while (event.type != MapNotify);
+    window_ = MapTopLevelWindow(display_, width, height, "kelvane-host validate");
   }
   ~X11ParentWindow() override {
     XDestroyWindow(display_, window_);

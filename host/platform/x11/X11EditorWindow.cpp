@@ -11,6 +11,7 @@
 #include "HostError.h"
 #include "PluginInstance.h"
 #include "core/EditorProbe.h"
+#include "platform/x11/TopLevelWindow.h"
 
 namespace {
 
@@ -45,14 +46,7 @@ X11EditorWindow::X11EditorWindow(PluginInstance& plugin) : plugin_(plugin) {
     XCloseDisplay(display_);
     throw HostError("the X server lacks the XTest extension");
   }
-  window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width_),
-                                static_cast<unsigned>(height_), 0, 0, BlackPixel(display_, DefaultScreen(display_)));
-  XStoreName(display_, window_, "kelvane-host");
-  XSelectInput(display_, window_, StructureNotifyMask);
-  XMapRaised(display_, window_);
-  XEvent mapped;
-  do XWindowEvent(display_, window_, StructureNotifyMask, &mapped);
-  while (mapped.type != MapNotify);
+  window_ = MapTopLevelWindow(display_, width_, height_, "kelvane-host");
   if (plugin.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window_)) != 1) {
     XDestroyWindow(display_, window_);
     XCloseDisplay(display_);

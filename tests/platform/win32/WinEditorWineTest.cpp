@@ -36,7 +36,7 @@ TEST_P(WinEditorUnderWine, EveryCheckPasses) {
   std::string loader = "wine";
   if (arch == "win64" && std::filesystem::exists("/usr/lib/wine/wine64")) loader = "/usr/lib/wine/wine64";
   const std::string command = std::string("WINEPREFIX='") + WINE_PREFIX +
-                              "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' timeout 1500 " + loader + " '" +
+                              "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' QEMU_RESERVED_VA=0xffff0000 timeout 1500 " + loader + " '" +
                               exe + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
