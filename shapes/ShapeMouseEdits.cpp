@@ -202,6 +202,15 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
         if (dLevel >= high - p->level) dLevel = high - p->level;
       }
     }
+    // The sample kept free before the next segment cannot be had when this
+    // one already touches it: the move then stops rather than pushing the
+    // segment back over the previous one (which has already moved).
+    for (const ShapePoint* p : {&s.start, &s.control, &s.end}) {
+      if (!p->hit) continue;
+      if (const ShapeSegment* previous = At(i - 1)) dPos = std::max<int64_t>(dPos, previous->end.pos - p->pos);
+      if (const ShapeSegment* next = At(i + 1); next && !next->start.hit)
+        dPos = std::min<int64_t>(dPos, next->start.pos - p->pos);
+    }
     if (s.start.hit) {
       s.start.pos = ToPosition(s.start.pos + dPos);
       if (!s.control.hit) s.start.pos = std::min(s.start.pos, s.control.pos);

@@ -239,6 +239,25 @@ TEST_F(Editing, DragsStopAtTheNeighboursAndTheLevelLimits) {
   }
 }
 
+TEST_F(Editing, ABodyTouchingBothNeighboursStaysWhenDragged) {
+  // B fills the gap from A's end to C's start exactly, flat at 0.5 (y 118).
+  const int32_t a = SampleAt(100), aEnd = a + 40000, c = SampleAt(400);
+  for (int dx : {30, -30}) {
+    Edit().ClearShapes();
+    Put({{a, a + 20000, aEnd, 0.3}, {aEnd, SampleAt(300), c, 0.5}, {c, c + 10000, c + 20000, 0.3}});
+    PointerState shift;
+    shift.shift = true;
+    Drag(270, 118, dx, 0, shift);
+    ExpectCommitted();
+    const ShapeSegment& b = *Engine().At(1);
+    EXPECT_EQ(b.start.pos, aEnd) << dx;
+    EXPECT_EQ(b.control.pos, SampleAt(300)) << dx;
+    EXPECT_EQ(b.end.pos, c) << dx;
+    EXPECT_EQ(Engine().At(0)->end.pos, aEnd) << dx;
+    EXPECT_EQ(Engine().At(2)->start.pos, c) << dx;
+  }
+}
+
 TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
   Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
   // Nothing selected: knobs and buttons do nothing.
