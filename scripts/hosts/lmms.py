@@ -12,6 +12,7 @@
   lmms.py compare LMMS.wav REF.wav INPUT.wav STATE-DUMP
                                                   LMMS's render against kelvane-host's
                                                   (INPUT.wav -: REF.wav is the input, no shapes)
+  lmms.py same-audio A.wav B.wav                 exit 0 when rate, channels and samples are equal
 """
 import base64
 import math
@@ -249,5 +250,8 @@ if __name__ == '__main__':
         chunk(*args)
     elif cmd == 'compare':
         sys.exit(1 if compare(*args) else 0)
+    elif cmd == 'same-audio':
+        # Rate, channels and every sample equal (the files' other chunks may differ).
+        sys.exit(0 if read_wav(args[0]) == read_wav(args[1]) else 1)
     else:
         raise SystemExit(__doc__)

@@ -103,7 +103,11 @@ python3 "$here/lmms.py" config lmmsrc.xml "$out/work" "$out/vst"
 python3 "$here/lmms.py" project project.mmp "$out/input.wav" "$out/vst/Kelvane.dll" shapes.state $bpm
 
 echo "== reference: kelvane-host.exe process --float through the same Kelvane.dll under Wine (in the background)"
-wine kelvane-host32.exe process vst/Kelvane.dll input.wav reference.wav --state shapes.state \
+# Its own prefix, so its own Wine server: Wine programs that share a server
+# share its desktop, and this one has no display, so LMMS's VST server could
+# then open no window (its editor) and LMMS would wait for one.
+WINEPREFIX=$root/build/third-party/reference-wineprefix \
+  wine kelvane-host32.exe process vst/Kelvane.dll input.wav reference.wav --state shapes.state \
   --float --block 256 --tempo $bpm > reference.log 2>&1 &
 reference_pid=$!
 
@@ -205,7 +209,8 @@ result $status "kelvane-host.exe rendered the reference through Kelvane.dll unde
 [ $status = 0 ] || grep -v -E "^ *$" reference.log | sed 's/^/     /' | head -n 10
 "$host" process "$root/build/release/Kelvane.so" input.wav reference-linux.wav --state shapes.state \
   --float --block 256 --tempo $bpm >/dev/null
-result "$(same_bytes reference.wav reference-linux.wav)" "Kelvane.dll under Wine and Kelvane.so give identical references"
+status=0; python3 "$here/lmms.py" same-audio reference.wav reference-linux.wav || status=$?
+result $status "Kelvane.dll under Wine and Kelvane.so give identical references (every sample)"
 if [ -f lmms.wav ] && [ -f reference.wav ]; then
   python3 "$here/lmms.py" compare lmms.wav reference.wav input.wav shapes.txt > compare.txt || true
   cat compare.txt

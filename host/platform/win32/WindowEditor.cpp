@@ -175,6 +175,29 @@ void WindowEditor::Mouse(int32_t event, int32_t x, int32_t y, int32_t buttons, i
   Drain();
 }
 
+namespace {
+
+// Prints one direct child of the editor into the picture at its place.
+struct PrintChildren {
+  HWND editor;
+  HDC dc;
+};
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
+  const auto* c = reinterpret_cast<const PrintChildren*>(context);
+  if (GetParent(child) != c->editor || !IsWindowVisible(child)) return TRUE;
+  RECT r{};
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, c->editor, reinterpret_cast<POINT*>(&r), 2);
+  POINT previous{};
+  SetViewportOrgEx(c->dc, r.left, r.top, &previous);
+  PrintWindow(child, c->dc, 0);
+  SetViewportOrgEx(c->dc, previous.x, previous.y, nullptr);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<uint32_t> WindowEditor::Screenshot() {
   Drain();
   BITMAPINFO info{};
@@ -192,6 +215,10 @@ std::vector<uint32_t> WindowEditor::Screenshot() {
     HGDIOBJ displaced = SelectObject(dc, section);
     // The window's own picture, whatever covers it on the screen.
     if (PrintWindow(AsWindow(editor_), dc, PW_CLIENTONLY)) {
+      // The editor's own child windows (the value prompt) on top, as the
+      // screen shows them: printing a window leaves its children out.
+      PrintChildren children{AsWindow(editor_), dc};
+      EnumChildWindows(children.editor, PrintChild, reinterpret_cast<LPARAM>(&children));
       GdiFlush();
       const auto* words = static_cast<const uint32_t*>(bits);
       pixels.assign(words, words + static_cast<size_t>(width_) * static_cast<size_t>(height_));
