@@ -7,8 +7,8 @@
                                                   through PLUGIN with STATE as its chunk
                                                   (PLUGIN -: no effect, STATE unused)
   lmms.py chunk PROJECT OUT                      writes the chunk LMMS saved in PROJECT and
-                                                  prints the plug-in's parameter count
-                                                  ("none": LMMS had not loaded the plug-in)
+                                                  prints what LMMS saved beside it ("program N"
+                                                  ...; "none": LMMS had not loaded the plug-in)
   lmms.py compare LMMS.wav REF.wav INPUT.wav STATE-DUMP
                                                   LMMS's render against kelvane-host's
                                                   (INPUT.wav -: REF.wav is the input, no shapes)
@@ -110,7 +110,7 @@ def project(out, wav, plugin, state, bpm):
             chunk = base64.b64encode(f.read()).decode('ascii')
         effects = f'''        <fxchain numofeffects="1" enabled="1">
           <effect name="vsteffect" wet="1" on="1" autoquit="1" autoquit_numerator="4" autoquit_denominator="4" syncmode="0" gate="0">
-            <vsteffectcontrols chunk="{chunk}" program="0" guivisible="0"/>
+            <vsteffectcontrols chunk="{chunk}"/>
             <key>
               <attribute name="file" value="{plugin}"/>
             </key>
@@ -154,9 +154,17 @@ def chunk(mmp, out):
         raise SystemExit(f'lmms.py: error: {mmp} holds {len(found)} VST chunks, not one')
     with open(out, 'wb') as f:
         f.write(base64.b64decode(found[0].attrib['chunk']))
-    # A plug-in that LMMS could not load is kept as the XML it was read from;
-    # a loaded one is saved with its parameter count and values.
-    print(found[0].attrib.get('paramCount', 'none'))
+    # A plug-in that LMMS could not load is kept as the XML it was read from
+    # (the project written here has no program number). A loaded one is saved
+    # afresh: with its program number (and, once its parameter knobs were
+    # shown, its parameter count and values).
+    attrib = found[0].attrib
+    if 'paramCount' in attrib:
+        print(f"program {attrib.get('program', '?')}, {attrib['paramCount']} parameters")
+    elif 'program' in attrib:
+        print(f"program {attrib['program']}")
+    else:
+        print('none')
 
 
 def segments(dump):

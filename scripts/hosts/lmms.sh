@@ -174,13 +174,13 @@ cp project.mmp saved.mmp
 status=0; lmms_gui_save "$out/saved.mmp" || status=$?
 result $status "LMMS opened project.mmp in its window and saved it (saved.mmp)"
 params=$(python3 "$here/lmms.py" chunk saved.mmp saved.state || true)
-[[ $params =~ ^[0-9]+$ ]] && loaded=0 || loaded=1
+[[ -n $params && $params != none ]] && loaded=0 || loaded=1
 if [ $loaded = 0 ]; then
-  result 0 "LMMS had loaded Kelvane.dll when it saved (the saved effect lists $params parameters)"
+  result 0 "LMMS had loaded Kelvane.dll when it saved (the saved effect carries $params)"
   result "$(same_bytes shapes.state saved.state)" \
     "the chunk LMMS saved is the state, byte for byte ($(stat -c %s saved.state) of $(stat -c %s shapes.state) bytes)"
 else
-  result 1 "LMMS had loaded Kelvane.dll when it saved (the saved effect lists no parameters: LMMS kept the XML it read)"
+  result 1 "LMMS had loaded Kelvane.dll when it saved (the saved effect carries no program: LMMS kept the XML it read)"
   result 1 "the chunk LMMS saved is the state, byte for byte (not judged: the plug-in was not loaded)"
 fi
 if [ $loaded = 0 ]; then
@@ -188,8 +188,8 @@ if [ $loaded = 0 ]; then
   cp saved.mmp resaved.mmp
   status=0; lmms_gui_save "$out/resaved.mmp" || status=$?
   params=$(python3 "$here/lmms.py" chunk resaved.mmp resaved.state || true)
-  [[ $params =~ ^[0-9]+$ ]] && loaded=0 || loaded=1
-  result $loaded "LMMS loaded Kelvane.dll from its own saved file and saved again (${params:-no} parameters; resaved.mmp)"
+  [[ -n $params && $params != none ]] && loaded=0 || loaded=1
+  result $loaded "LMMS loaded Kelvane.dll from its own saved file and saved again (${params:-nothing} saved with it; resaved.mmp)"
   result "$([ $loaded = 0 ] && same_bytes shapes.state resaved.state || echo 1)" \
     "after LMMS reloaded its own file, the chunk it saved is the state, byte for byte (resaved.mmp)"
   echo "== LMMS: render saved.mmp offline (lmms render: 32-bit float WAV, no oversampling): lmms.wav"
