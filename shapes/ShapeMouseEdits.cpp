@@ -6,9 +6,12 @@
 // GUI thread, on the display's edit store, without a lock: the display
 // commits the store into the engine store after every change.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "controls/WaveView.h"
 #include "shapes/ShapeStore.h"
@@ -24,6 +27,17 @@ constexpr int kNewControlOffset = 16;     // pixels further from the centre line
 constexpr double kLevelHeadroom = 0.01;   // levels stop this fraction of the range below the top
 
 bool AnyHit(const ShapeSegment& s) { return s.start.hit || s.control.hit || s.end.hit; }
+
+// Every segment's points in order and no segment reaching into the next.
+bool Ordered(const ShapeStore& store) {
+  int64_t previousEnd = INT64_MIN;
+  for (int i = 0; i < store.Count(); ++i) {
+    const ShapeSegment& s = *store.At(i);
+    if (s.start.pos < previousEnd || s.control.pos < s.start.pos || s.end.pos < s.control.pos) return false;
+    previousEnd = s.end.pos;
+  }
+  return true;
+}
 
 int32_t ToPosition(int64_t sample) { return static_cast<int32_t>(std::clamp<int64_t>(sample, 0, INT32_MAX)); }
 
@@ -179,7 +193,18 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
   const bool levelsMove = high >= low;
   if (!levelsMove) dLevel = 0.0;
 
+  // The points of several segments can be under the pointer at once (tiny
+  // segments in a wide view). They share one move, which each segment in turn
+  // may cut shorter than an earlier one already went: a step that would leave
+  // segments reaching into each other is taken back whole.
   const int count = Count();
+  std::vector<std::pair<int, std::array<ShapePoint, 3>>> before;
+  for (int i = 0; i < count; ++i) {
+    const ShapeSegment& s = *At(i);
+    if (AnyHit(s)) before.push_back({i, {s.start, s.control, s.end}});
+  }
+  const bool orderedBefore = before.size() > 1 && Ordered(*this);
+
   bool anyHit = false;
   for (int i = 0; i < count; ++i) {
     ShapeSegment& s = *At(i);
@@ -226,6 +251,14 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
       if (!s.start.hit) s.control.pos = std::max(s.control.pos, s.start.pos + 1);
       if (!s.end.hit) s.control.pos = std::min(s.control.pos, s.end.pos - 1);
       s.control.level += dLevel;
+    }
+  }
+  if (orderedBefore && !Ordered(*this)) {
+    for (const auto& [i, points] : before) {
+      ShapeSegment& s = *At(i);
+      s.start = points[0];
+      s.control = points[1];
+      s.end = points[2];
     }
   }
   return anyHit;

@@ -13,6 +13,7 @@
                                                   LMMS's render against kelvane-host's
                                                   (INPUT.wav -: REF.wav is the input, no shapes)
   lmms.py same-audio A.wav B.wav                 exit 0 when rate, channels and samples are equal
+  lmms.py finish-header FILE.wav                 fills in the sizes of a WAV header left unfinished
 """
 import base64
 import math
@@ -147,6 +148,26 @@ def project(out, wav, plugin, state, bpm):
         f.write(text)
 
 
+def finish_header(path):
+    """Sets the RIFF and data sizes of a WAV file whose writer stopped before
+    it filled them in (the data chunk is the last one and runs to the end)."""
+    with open(path, 'rb') as f:
+        data = bytearray(f.read())
+    pos = 12
+    while pos + 8 <= len(data):
+        cid, size = data[pos:pos + 4], struct.unpack_from('<I', data, pos + 4)[0]
+        if cid == b'data':
+            size = len(data) - pos - 8
+            struct.pack_into('<I', data, pos + 4, size)
+            struct.pack_into('<I', data, 4, len(data) - 8)
+            with open(path, 'wb') as f:
+                f.write(data)
+            print(f'   {path}: header completed, {size} bytes of audio as written')
+            return
+        pos += 8 + size + (size & 1)
+    raise SystemExit(f'lmms.py: error: {path} has no data chunk')
+
+
 def chunk(mmp, out):
     root = ET.parse(mmp).getroot()
     found = [e for e in root.iter('vsteffectcontrols') if 'chunk' in e.attrib]
@@ -238,7 +259,9 @@ def compare(lmms_wav, ref_wav, input_wav, dump):
             check(same, f'{where} bypassed: LMMS output equals the input ({levels})')
         elif seg.get('blend') == 1.0 and seg.get('clip') == 0.0:
             level = max(seg['start'][1], seg['control'][1], seg['end'][1])
-            check(peak(got, start, end) <= level and peak(src, start, end) > level,
+            # The render is 32-bit float: the level as the nearest float is the bound.
+            bound = struct.unpack('<f', struct.pack('<f', level))[0]
+            check(peak(got, start, end) <= bound and peak(src, start, end) > bound,
                   f'{where} hard clipper at {db(level).strip()}: LMMS under it, the input over it ({levels})')
         else:
             moved = any(got[i] != src[i] for i in range(start, end))
@@ -258,6 +281,8 @@ if __name__ == '__main__':
         chunk(*args)
     elif cmd == 'compare':
         sys.exit(1 if compare(*args) else 0)
+    elif cmd == 'finish-header':
+        finish_header(*args)
     elif cmd == 'same-audio':
         # Rate, channels and every sample equal (the files' other chunks may differ).
         sys.exit(0 if read_wav(args[0]) == read_wav(args[1]) else 1)

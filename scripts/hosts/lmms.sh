@@ -211,6 +211,14 @@ result $status "kelvane-host.exe rendered the reference through Kelvane.dll unde
   --float --block 256 --tempo $bpm >/dev/null
 status=0; python3 "$here/lmms.py" same-audio reference.wav reference-linux.wav || status=$?
 result $status "Kelvane.dll under Wine and Kelvane.so give identical references (every sample)"
+if [ -f lmms.wav ] && grep -q "ASSERT failure" render.log 2>/dev/null; then
+  # LMMS 1.2.2 can abort at the very end of an export with a VST effect, in
+  # its own memory manager, after writing all the audio but before the WAV
+  # header gets its sizes. Said here, and the header completed from the
+  # file's length, so the audio is compared as LMMS wrote it.
+  echo "   LMMS aborted at the end of its export: $(grep -o "ASSERT failure.*" render.log | head -n 1)"
+  python3 "$here/lmms.py" finish-header lmms.wav
+fi
 if [ -f lmms.wav ] && [ -f reference.wav ]; then
   python3 "$here/lmms.py" compare lmms.wav reference.wav input.wav shapes.txt > compare.txt || true
   cat compare.txt

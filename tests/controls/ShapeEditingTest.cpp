@@ -258,6 +258,27 @@ TEST_F(Editing, ABodyTouchingBothNeighboursStaysWhenDragged) {
   }
 }
 
+TEST_F(Editing, PointsOfSeveralSegmentsDraggedTogetherNeverCrossEachOther) {
+  // Under the pointer at x 200, y 118 (level 0.5): A's end and all of the
+  // tiny B. C starts 100 samples after B, lower, so it is not grabbed: B can
+  // move 99 samples right, A's end alone could move more.
+  const int32_t aEnd = SampleAt(200);
+  Put({{SampleAt(100), SampleAt(150), aEnd, 0.5},
+       {aEnd + 300, aEnd + 600, aEnd + 900, 0.5},
+       {aEnd + 1000, SampleAt(300), SampleAt(350), 0.1}});
+  PointerState shift;
+  shift.shift = true;
+  Drag(200, 118, 10, 0, shift);
+  ExpectCommitted();
+  int32_t previousEnd = 0;
+  for (int i = 0; i < Engine().Count(); ++i) {
+    const ShapeSegment& s = *Engine().At(i);
+    EXPECT_LE(previousEnd, s.start.pos) << i;
+    EXPECT_TRUE(s.start.pos <= s.control.pos && s.control.pos <= s.end.pos) << i;
+    previousEnd = s.end.pos;
+  }
+}
+
 TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
   Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
   // Nothing selected: knobs and buttons do nothing.
