@@ -30,6 +30,16 @@
 #include <stb_image_write.h>
 #pragma GCC diagnostic pop
 
+void EditorWindowSize(PluginInstance& plugin, int& width, int& height) {
+  if (!(plugin.Effect().flags & effFlagsHasEditor)) throw HostError("the module has no editor");
+  ERect* rect = nullptr;
+  if (plugin.Dispatch(effEditGetRect, 0, 0, &rect) == 0 || !rect)
+    throw HostError("the module gave no editor size (effEditGetRect)");
+  width = rect->right - rect->left;
+  height = rect->bottom - rect->top;
+  if (width <= 0 || height <= 0) throw HostError("the module gave an empty editor size");
+}
+
 namespace {
 
 constexpr const char* kUsage =

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+class PluginInstance;
+
 class EditorDriver {
  public:
   virtual ~EditorDriver() = default;
@@ -18,3 +20,7 @@ class EditorDriver {
   // What the editor shows, 0xFFRRGGBB words (opaque), Width() per row.
   virtual std::vector<uint32_t> Screenshot() = 0;
 };
+
+// The size a module gives for its editor (effEditGetRect), for a window
+// driver's window; throws HostError when it has no editor or no usable size.
+void EditorWindowSize(PluginInstance& plugin, int& width, int& height);

@@ -36,13 +36,7 @@ void Pump(DWORD ms) {
 }  // namespace
 
 WindowEditor::WindowEditor(PluginInstance& plugin) : plugin_(plugin) {
-  if (!(plugin_.Effect().flags & effFlagsHasEditor)) throw HostError("the module has no editor");
-  ERect* rect = nullptr;
-  if (plugin_.Dispatch(effEditGetRect, 0, 0, &rect) == 0 || !rect)
-    throw HostError("the module gave no editor size (effEditGetRect)");
-  width_ = rect->right - rect->left;
-  height_ = rect->bottom - rect->top;
-  if (width_ <= 0 || height_ <= 0) throw HostError("the module gave an empty editor size");
+  EditorWindowSize(plugin_, width_, height_);
 
   WNDCLASSA frameClass{};
   frameClass.lpfnWndProc = DefWindowProcA;

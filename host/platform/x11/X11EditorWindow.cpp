@@ -33,12 +33,7 @@ unsigned Channel(unsigned long pixel, unsigned long mask) {
 }  // namespace
 
 X11EditorWindow::X11EditorWindow(PluginInstance& plugin) : plugin_(plugin) {
-  if (!(plugin.Effect().flags & effFlagsHasEditor)) throw HostError("the module has no editor");
-  ERect* rect = nullptr;
-  if (!plugin.Dispatch(effEditGetRect, 0, 0, &rect) || !rect) throw HostError("the module gave no editor size");
-  width_ = rect->right - rect->left;
-  height_ = rect->bottom - rect->top;
-  if (width_ <= 0 || height_ <= 0) throw HostError("the module gave an empty editor size");
+  EditorWindowSize(plugin, width_, height_);
   display_ = XOpenDisplay(nullptr);
   if (!display_) throw HostError("cannot open the X display (is DISPLAY set? xvfb-run gives one)");
   int event = 0, error = 0, major = 0, minor = 0;
