@@ -24,6 +24,15 @@ import xml.etree.ElementTree as ET
 TICKS_PER_BAR = 192  # LMMS: 48 ticks per quarter note, 4/4
 
 
+def chunks(data):
+    """Yields (offset, id, size) of each chunk of a RIFF file's bytes."""
+    pos = 12
+    while pos + 8 <= len(data):
+        size = struct.unpack_from('<I', data, pos + 4)[0]
+        yield pos, bytes(data[pos:pos + 4]), size
+        pos += 8 + size + (size & 1)
+
+
 def read_wav(path):
     """Returns (rate, channels, frames as a list of tuples of floats) of a
     32-bit float or 16-bit PCM WAV file."""
@@ -31,11 +40,9 @@ def read_wav(path):
         data = f.read()
     if data[0:4] != b'RIFF' or data[8:12] != b'WAVE':
         raise SystemExit(f'lmms.py: error: {path} is not a WAV file')
-    pos = 12
     fmt = None
     samples = None
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], struct.unpack_from('<I', data, pos + 4)[0]
+    for pos, cid, size in chunks(data):
         body = data[pos + 8:pos + 8 + size]
         if cid == b'fmt ':
             tag, channels, rate = struct.unpack_from('<HHI', body, 0)
@@ -45,7 +52,6 @@ def read_wav(path):
             fmt = (tag, channels, rate, bits)
         elif cid == b'data':
             samples = body
-        pos += 8 + size + (size & 1)
     if fmt is None or samples is None:
         raise SystemExit(f'lmms.py: error: {path} has no fmt or data chunk')
     tag, channels, rate, bits = fmt
@@ -153,9 +159,7 @@ def finish_header(path):
     it filled them in (the data chunk is the last one and runs to the end)."""
     with open(path, 'rb') as f:
         data = bytearray(f.read())
-    pos = 12
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], struct.unpack_from('<I', data, pos + 4)[0]
+    for pos, cid, size in chunks(data):
         if cid == b'data':
             size = len(data) - pos - 8
             struct.pack_into('<I', data, pos + 4, size)
@@ -164,7 +168,6 @@ def finish_header(path):
                 f.write(data)
             print(f'   {path}: header completed, {size} bytes of audio as written')
             return
-        pos += 8 + size + (size & 1)
     raise SystemExit(f'lmms.py: error: {path} has no data chunk')
 
 
