@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "HostRunner.h"
+#include "tests/WineRuns.h"
 
 namespace {
 
-// QEMU_RESERVED_VA: 32-bit Wine through qemu needs it (see scripts/enable-i386.sh).
-const std::string kWineEnvironment = std::string("WINEPREFIX='") + WINE_PREFIX +
-                                     "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' QEMU_RESERVED_VA=0xffff0000";
+const std::string kWineEnvironment = WineEnvironment();
 
 inline std::string WindowsPath(const std::string& path) {
   std::string converted = "Z:" + std::filesystem::absolute(path).string();
@@ -93,12 +92,5 @@ class HostWine : public ::testing::TestWithParam<const char*> {
   }
   static inline std::map<std::string, std::string> loaderProblem_;
 };
-
-// Where qemu runs 32-bit programs, each run of the i686 host takes about a
-// minute; checks that do not depend on the architecture then run on x86_64 only.
-inline bool Emulated32Bit() {
-  std::vector<uint8_t> status = ReadFileBytes("/proc/sys/fs/binfmt_misc/qemu-i386");
-  return std::string(status.begin(), status.end()).rfind("enabled", 0) == 0;
-}
 
 }  // namespace

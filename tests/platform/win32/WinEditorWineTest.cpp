@@ -11,18 +11,14 @@
 #include <sstream>
 #include <string>
 
+#include "tests/WineRuns.h"
+
 namespace {
 
 const char* const kChecks[] = {
     "timer_period",  "open_close_reopen", "reopen_in_place", "two_instances",         "timer_redraws", "knob_drag",
     "wheel",         "list_prompt",       "number_prompt",   "prompt_cancel_refresh", "lost_capture",  "parent_destroyed",
 };
-
-bool Emulated32Bit() {
-  std::ifstream status("/proc/sys/fs/binfmt_misc/qemu-i386");
-  std::string first;
-  return std::getline(status, first) && first == "enabled";
-}
 
 class WinEditorUnderWine : public ::testing::TestWithParam<const char*> {};
 
@@ -35,9 +31,7 @@ TEST_P(WinEditorUnderWine, EveryCheckPasses) {
   // The `wine` launcher prefers the 32-bit loader; the x86_64 program goes straight to the 64-bit one.
   std::string loader = "wine";
   if (arch == "win64" && std::filesystem::exists("/usr/lib/wine/wine64")) loader = "/usr/lib/wine/wine64";
-  const std::string command = std::string("WINEPREFIX='") + WINE_PREFIX +
-                              "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' QEMU_RESERVED_VA=0xffff0000 timeout 1500 " + loader + " '" +
-                              exe + "' 2>&1";
+  const std::string command = WineEnvironment() + " timeout 1500 " + loader + " '" + exe + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
