@@ -141,7 +141,14 @@ void WaveDisplay::DragRuler(int x, int dX) {
   const int64_t shift = mainView_.XToSample(x) - mainView_.XToSample(x - dX);
   int64_t from = mainView_.Start() - shift;
   if (from <= 0) from = 0;
-  const int64_t to = std::max(mainView_.End() - shift, from + kMinRulerSpan);
+  int64_t to = std::max(mainView_.End() - shift, from + kMinRulerSpan);
+  // Scrolling later stops where the overview ends (5 s past the newest audio),
+  // the view's span kept: the zoom window stays inside the overview.
+  const int64_t last = std::max(overview_.End(), mainView_.End());
+  if (shift < 0 && to > last) {
+    from = std::max<int64_t>(from - (to - last), 0);
+    to = last;
+  }
   UpdateMainView(from, to);
   DeriveZoomWindow();
   followCursor_ = false;

@@ -145,14 +145,17 @@ class EditorRun {
       case 14: State(in.U8()); break;
       default: Host(in); break;
     }
-    Check();
-    // KELVANE_FUZZ_TRACE=1 shows each step, for reading what a finding did.
+    // KELVANE_FUZZ_TRACE=1 shows each step, the failing one included, for reading what a finding did.
     static const bool trace = std::getenv("KELVANE_FUZZ_TRACE") != nullptr;
     if (trace)
-      std::fprintf(stderr, "step %2d at %4d,%4d held %2d: %d segments (%d in the engine), selected %d, drag %d, panel item %d%s\n",
+      std::fprintf(stderr,
+                   "step %2d at %4d,%4d held %2d: %d segments (%d in the engine), selected %d, drag %d, panel item %d, "
+                   "zoom window %d,%d-%d,%d%s\n",
                    op, x_, y_, held_, display_->Shapes().Count(), plug_->EngineStore().Count(),
                    display_->Shapes().FirstSelected(), display_->DragModeNow(), plug_->Panel()->PressedItem(),
-                   plug_->Panel()->SegmentShown() ? ", panel shows a segment" : "");
+                   display_->ZoomWindow().left, display_->ZoomWindow().top, display_->ZoomWindow().right,
+                   display_->ZoomWindow().bottom, plug_->Panel()->SegmentShown() ? ", panel shows a segment" : "");
+    Check();
   }
 
  private:

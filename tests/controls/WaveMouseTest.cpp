@@ -126,6 +126,12 @@ TEST(WaveMouse, RulerDragScrollsPinnedAtZeroAndNeverBelow1024Samples) {
   Drag(rig, 300, 30, -100, 0);
   EXPECT_EQ(m.Start(), 441000 + shift);
   EXPECT_EQ(m.End(), 661500 + shift);
+  // Far to the left: the view stops at the overview's end, its span kept, and
+  // the zoom window at the overview's right edge.
+  for (int i = 0; i < 40; ++i) Drag(rig, 500, 30, -400, 0);
+  EXPECT_EQ(m.End(), WaveDisplay::kOverviewSpan);
+  EXPECT_EQ(m.Start(), WaveDisplay::kOverviewSpan - 220500);
+  EXPECT_EQ(rig.display->ZoomWindow().right, WaveDisplay::kOverviewRect.right);
   // Far to the right: the start stops at 0 and the view shrinks, to 1024 samples at least.
   for (int i = 0; i < 40; ++i) Drag(rig, 100, 30, 400, 0);
   EXPECT_EQ(m.Start(), 0);
