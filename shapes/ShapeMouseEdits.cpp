@@ -227,6 +227,11 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
         if (dLevel >= high - p->level) dLevel = high - p->level;
       }
     }
+    // An end point grabbed with the control point moves with it, so the
+    // control point's stop one sample inside the other end holds for both:
+    // otherwise the pair would carry the end past the segment's other end.
+    if (s.start.hit && s.control.hit && !s.end.hit) dPos = std::min<int64_t>(dPos, s.end.pos - 1 - s.control.pos);
+    if (s.end.hit && s.control.hit && !s.start.hit) dPos = std::max<int64_t>(dPos, s.start.pos + 1 - s.control.pos);
     // The sample kept free before the next segment cannot be had when this
     // one already touches it: the move then stops rather than pushing the
     // segment back over the previous one (which has already moved).

@@ -279,6 +279,34 @@ TEST_F(Editing, PointsOfSeveralSegmentsDraggedTogetherNeverCrossEachOther) {
   }
 }
 
+TEST_F(Editing, AnEndGrabbedWithTheControlPointStopsAtTheOtherEnd) {
+  // The start (or end) and the control point 100 samples apart, under the
+  // pointer together; dragged far past the segment's other end, the pair
+  // stops with the control point one sample inside it, keeping its spacing.
+  const int32_t a = SampleAt(200), b = SampleAt(300);
+  struct Case {
+    Seg segment;
+    int x, dx;
+    Seg expected;
+  };
+  const Case cases[] = {
+      {{a, a + 100, b, 0.5}, 200, 200, {b - 101, b - 1, b, 0.5}},
+      {{a, b - 100, b, 0.5}, 300, -200, {a, a + 1, a + 101, 0.5}},
+  };
+  PointerState shift;
+  shift.shift = true;
+  for (const Case& c : cases) {
+    Edit().ClearShapes();
+    Put({c.segment});
+    Drag(c.x, 118, c.dx, 0, shift);
+    ExpectCommitted();
+    const ShapeSegment& s = *Engine().At(0);
+    EXPECT_EQ(s.start.pos, c.expected.start) << c.x;
+    EXPECT_EQ(s.control.pos, c.expected.control) << c.x;
+    EXPECT_EQ(s.end.pos, c.expected.end) << c.x;
+  }
+}
+
 TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
   Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
   // Nothing selected: knobs and buttons do nothing.
