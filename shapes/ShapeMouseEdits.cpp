@@ -211,7 +211,9 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
     if (!AnyHit(s)) continue;
     anyHit = true;
     int64_t lo = view.Start();
-    int64_t hi = view.End();
+    // A view can reach past the timeline's last position (INT32_MAX): points
+    // stop there, so a segment moved whole keeps its shape.
+    int64_t hi = std::min<int64_t>(view.End(), int64_t{INT32_MAX} + 1);
     if (const ShapeSegment* previous = At(i - 1)) {
       lo = std::max<int64_t>(lo, previous->end.hit ? previous->control.pos : previous->end.pos);
     }
@@ -230,8 +232,8 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
     // An end point grabbed with the control point moves with it, so the
     // control point's stop one sample inside the other end holds for both:
     // otherwise the pair would carry the end past the segment's other end.
-    if (s.start.hit && s.control.hit && !s.end.hit) dPos = std::min<int64_t>(dPos, s.end.pos - 1 - s.control.pos);
-    if (s.end.hit && s.control.hit && !s.start.hit) dPos = std::max<int64_t>(dPos, s.start.pos + 1 - s.control.pos);
+    if (s.start.hit && s.control.hit && !s.end.hit) dPos = std::min<int64_t>(dPos, int64_t{s.end.pos} - 1 - s.control.pos);
+    if (s.end.hit && s.control.hit && !s.start.hit) dPos = std::max<int64_t>(dPos, int64_t{s.start.pos} + 1 - s.control.pos);
     // The sample kept free before the next segment cannot be had when this
     // one already touches it: the move then stops rather than pushing the
     // segment back over the previous one (which has already moved).
@@ -253,8 +255,11 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
     }
     if (s.control.hit) {
       s.control.pos = ToPosition(s.control.pos + dPos);
-      if (!s.start.hit) s.control.pos = std::max(s.control.pos, s.start.pos + 1);
-      if (!s.end.hit) s.control.pos = std::min(s.control.pos, s.end.pos - 1);
+      // In 64 bits: a restored segment may have all its points at 0 or INT32_MAX.
+      if (!s.start.hit) s.control.pos = ToPosition(std::max<int64_t>(s.control.pos, int64_t{s.start.pos} + 1));
+      if (!s.end.hit) s.control.pos = ToPosition(std::min<int64_t>(s.control.pos, int64_t{s.end.pos} - 1));
+      // A segment too short to hold it strictly inside still holds it.
+      if (!s.start.hit && !s.end.hit) s.control.pos = std::clamp(s.control.pos, s.start.pos, std::max(s.start.pos, s.end.pos));
       s.control.level += dLevel;
     }
   }

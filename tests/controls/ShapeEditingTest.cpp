@@ -307,6 +307,24 @@ TEST_F(Editing, AnEndGrabbedWithTheControlPointStopsAtTheOtherEnd) {
   }
 }
 
+TEST_F(Editing, ASegmentDraggedPastTheTimelinesEndKeepsItsShape) {
+  // The view reaches 110250 samples past the last position (INT32_MAX); the
+  // segment, grabbed by its body (x 104) and dragged far right, stops with its
+  // end on the last position.
+  const int64_t viewStart = int64_t{INT32_MAX} - 110250;
+  ASSERT_TRUE(display->MoveMainView(viewStart, viewStart + 220500));
+  const auto at = [&](int offset) { return static_cast<int32_t>(viewStart + offset); };
+  Put({{at(20000), at(40000), at(60000), 0.5}});
+  PointerState shift;
+  shift.shift = true;
+  Drag(104, 118, 400, 0, shift);
+  ExpectCommitted();
+  const ShapeSegment& s = *Engine().At(0);
+  EXPECT_EQ(s.start.pos, INT32_MAX - 40000);
+  EXPECT_EQ(s.control.pos, INT32_MAX - 20000);
+  EXPECT_EQ(s.end.pos, INT32_MAX);
+}
+
 TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
   Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
   // Nothing selected: knobs and buttons do nothing.
