@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -220,6 +221,7 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
     if (const ShapeSegment* next = At(i + 1)) {
       hi = std::min<int64_t>(hi, next->start.hit ? next->control.pos : next->start.pos);
     }
+    double lowestLevel = std::numeric_limits<double>::infinity();
     for (const ShapePoint* p : {&s.start, &s.control, &s.end}) {
       if (!p->hit) continue;
       dPos = std::max(dPos, lo - p->pos);
@@ -227,8 +229,12 @@ bool ShapeStore::DragHitPoints(const WaveView& view, int x, int y, int dx, int d
       if (levelsMove) {
         dLevel = std::max(dLevel, low - p->level);
         if (dLevel >= high - p->level) dLevel = high - p->level;
+        lowestLevel = std::min(lowestLevel, p->level);
       }
     }
+    // A point above the view's highest level pulls the others down with it,
+    // but none of them below level 0.
+    if (levelsMove) dLevel = std::max(dLevel, -lowestLevel);
     // An end point grabbed with the control point moves with it, so the
     // control point's stop one sample inside the other end holds for both:
     // otherwise the pair would carry the end past the segment's other end.

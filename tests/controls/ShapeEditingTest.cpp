@@ -325,6 +325,24 @@ TEST_F(Editing, ASegmentDraggedPastTheTimelinesEndKeepsItsShape) {
   EXPECT_EQ(s.end.pos, INT32_MAX);
 }
 
+TEST_F(Editing, APointAboveTheViewPullsTheOthersDownNoFurtherThanLevelZero) {
+  // The control point at 1.2 lies above the view's highest level (0.99): any
+  // move of the whole segment brings it down, and the start at 0.05 with it,
+  // as far as level 0 and no further.
+  Put({{SampleAt(100), SampleAt(200), SampleAt(300), 0.5}});
+  Edit().At(0)->start.level = 0.05;
+  Edit().At(0)->control.level = 1.2;
+  plug->CommitShapes(Edit());
+  display->MarkDirty(false);
+  g->TimerTick();
+  Drag(250, 150, 0, -1);  // the body, one pixel up
+  ExpectCommitted();
+  const ShapeSegment& s = *Engine().At(0);
+  EXPECT_DOUBLE_EQ(s.start.level, 0.0);
+  EXPECT_DOUBLE_EQ(s.control.level, 1.15);
+  EXPECT_DOUBLE_EQ(s.end.level, 0.45);
+}
+
 TEST_F(Editing, PanelArrowsKnobsAndButtonsActOnTheSelectedSegment) {
   Put({{10000, 20000, 30000, 0.5}, {60000, 70000, 80000, 0.5}, {110000, 120000, 130000, 0.5}});
   // Nothing selected: knobs and buttons do nothing.
