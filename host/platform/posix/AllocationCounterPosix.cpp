@@ -14,7 +14,7 @@ namespace {
 thread_local bool tCounting = false;
 thread_local long tCount = 0;
 
-inline void Note() {
+[[maybe_unused]] inline void Note() {
   if (tCounting) ++tCount;
 }
 
