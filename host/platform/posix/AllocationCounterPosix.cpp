@@ -14,10 +14,6 @@ namespace {
 thread_local bool tCounting = false;
 thread_local long tCount = 0;
 
-[[maybe_unused]] inline void Note() {
-  if (tCounting) ++tCount;
-}
-
 }  // namespace
 
 #if defined(KELVANE_SANITIZE_BUILD)
@@ -25,6 +21,14 @@ thread_local long tCount = 0;
 bool AllocationCounter::Available() { return false; }
 
 #else
+
+namespace {
+
+inline void Note() {
+  if (tCounting) ++tCount;
+}
+
+}  // namespace
 
 extern "C" {
 void* __libc_malloc(size_t size);
