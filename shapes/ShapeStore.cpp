@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "shapes/ShapeKernel.h"
@@ -111,8 +112,11 @@ void ShapeStore::ClearShapes() {
 
 bool ShapeStore::CopyShapes(ShapeStore& source, ShapeStore& destination) {
   if (&source == &destination) return true;
-  LockGuard sourceGuard(source.storeLock);
-  LockGuard destinationGuard(destination.storeLock);
+  // Both locks in one order whichever way the copy goes (the editor copies
+  // into the engine's store and back), so two copies can never wait on each other.
+  const bool sourceFirst = std::less<const ShapeStore*>()(&source, &destination);
+  LockGuard firstGuard(sourceFirst ? source.storeLock : destination.storeLock);
+  LockGuard secondGuard(sourceFirst ? destination.storeLock : source.storeLock);
 
   const int wanted = source.Count();
   const int had = destination.Count();

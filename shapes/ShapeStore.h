@@ -63,7 +63,7 @@ class ShapeStore {
   bool wideVectors;
 
   // Serialises copies between stores, restores and clearing. Lock order:
-  // PlugLock, then the source store's, then the destination store's.
+  // PlugLock, then the two stores' in address order.
   RecursiveLock storeLock;
 
   // ---- Limits of the engine ----
@@ -101,7 +101,7 @@ class ShapeStore {
   // Makes destination a record-for-record copy of source (every field of every
   // segment, flags and cached screen fields included), reusing the
   // destination's segments: a copy of an unchanged count allocates nothing.
-  // Locks source, then destination. All or nothing: when an allocation fails
+  // Locks both stores, in address order. All or nothing: when an allocation fails
   // the destination is unchanged and false is returned. The destination's
   // copySource is cleared, since the segment it named has been replaced.
   static bool CopyShapes(ShapeStore& source, ShapeStore& destination);

@@ -19,6 +19,8 @@
 #include "core/Module.h"
 #include "effect/EffectPlugin.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
+#include "shapes/ShapeStore.h"
+#include "../shapes/ShapeTestUtil.h"
 
 namespace {
 
@@ -170,4 +172,27 @@ TEST(Stress, AudioAutomationStateAndEditorAtOnce) {
   EXPECT_GT(automations.load(), 10);
   EXPECT_GT(loads.load(), 10);
   EXPECT_GT(ticks, 10);
+}
+
+// The editor copies its store into the engine's and the engine's back into its
+// own. Copies in both directions at once, with no outer lock, finish: the two
+// store locks are always taken in the same order (a lock-order inversion here
+// was once reported by ThreadSanitizer and could deadlock).
+TEST(Stress, StoreCopiesBothWaysAtOnceFinish) {
+  ShapeStore edit, engine;
+  for (int k = 0; k < 3; ++k) {
+    edit.InsertSegment(k, shapetest::MakeFlat(1000 * k, 1000 * k + 500, 0.5));
+    engine.InsertSegment(k, shapetest::MakeFlat(1000 * k + 100, 1000 * k + 600, 0.25));
+  }
+  constexpr int kCopies = 20000;
+  std::atomic<int> failed{0};
+  std::thread forth([&] {
+    for (int i = 0; i < kCopies; ++i) failed += !ShapeStore::CopyShapes(edit, engine);
+  });
+  for (int i = 0; i < kCopies; ++i) failed += !ShapeStore::CopyShapes(engine, edit);
+  forth.join();
+  EXPECT_EQ(failed.load(), 0);
+  ASSERT_EQ(edit.Count(), 3);
+  ASSERT_EQ(engine.Count(), 3);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(edit.At(k)->start.pos, engine.At(k)->start.pos);
 }
