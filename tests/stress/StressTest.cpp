@@ -20,7 +20,7 @@
 #include "effect/EffectPlugin.h"
 #include "graphics/platform/headless/HeadlessGraphics.h"
 #include "shapes/ShapeStore.h"
-#include "../shapes/ShapeTestUtil.h"
+#include "tests/shapes/ShapeTestUtil.h"
 
 namespace {
 
